@@ -1,0 +1,88 @@
+# Entry points for people and CI. Every target installs the Debian packages it needs when
+# they are missing, so that a fresh Debian 12 machine (as root) needs nothing else.
+
+BUILD_DIR      ?= build
+ASAN_DIR       ?= build-asan
+FUZZ_DIR       ?= build-fuzz
+FUZZ_SECONDS   ?= 60
+JOBS           ?= $(shell nproc)
+
+BUILD_PACKAGES := cmake ninja-build g++ make pkg-config binutils \
+                  libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev qt6-base-dev
+TEST_PACKAGES  := xvfb xauth openbox x11-utils
+FUZZ_PACKAGES  := clang-14 libclang-rt-14-dev
+
+CMAKE_CONFIG   := -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWARNINGS_AS_ERRORS=ON
+
+.PHONY: all deps test-deps build run test unit-asan gui fuzz bench format clean
+
+all: build
+
+# Installs the named packages that are not installed yet; one apt-get update per call.
+define install_missing
+	@missing=""; \
+	for p in $(1); do \
+	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q 'install ok installed' || missing="$$missing $$p"; \
+	done; \
+	if [ -n "$$missing" ]; then \
+	  echo "Installing:$$missing"; \
+	  if [ "$$(id -u)" = 0 ]; then sudo=""; else sudo="sudo"; fi; \
+	  $$sudo apt-get update && \
+	  DEBIAN_FRONTEND=noninteractive $$sudo apt-get install -y --no-install-recommends $$missing; \
+	fi
+endef
+
+deps:
+	$(call install_missing,$(BUILD_PACKAGES))
+
+test-deps: deps
+	$(call install_missing,$(TEST_PACKAGES))
+
+build: deps
+	cmake -S . -B $(BUILD_DIR) $(CMAKE_CONFIG)
+	cmake --build $(BUILD_DIR) -j $(JOBS)
+
+# Converts the bundled sample database in a scratch folder and prints the log.
+run: build
+	@mkdir -p $(BUILD_DIR)/run
+	@cp examples/UserDb.bin $(BUILD_DIR)/run/UserDb.bin
+	$(BUILD_DIR)/bin/userdb2csv --radio md2017 --format compact $(BUILD_DIR)/run/UserDb.bin
+	@echo "Output: $$(ls $(BUILD_DIR)/run/contacts_users_*.csv)"
+
+test: build test-deps
+	tests/run-with-display ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)
+	$(MAKE) unit-asan
+
+# The unit tests once more under AddressSanitizer and UndefinedBehaviorSanitizer.
+unit-asan: deps
+	cmake -S . -B $(ASAN_DIR) $(CMAKE_CONFIG) -DSANITIZE=ON -DBUILD_GUI=OFF
+	cmake --build $(ASAN_DIR) -j $(JOBS)
+	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+	  ctest --test-dir $(ASAN_DIR) --output-on-failure -j $(JOBS) -L unit
+
+gui: build test-deps
+	$(BUILD_DIR)/bin/userdb-transform
+
+# Coverage-guided fuzzing with libFuzzer (clang); FUZZ_SECONDS per target.
+fuzz: deps
+	$(call install_missing,$(FUZZ_PACKAGES))
+	CC=clang-14 CXX=clang++-14 cmake -S . -B $(FUZZ_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DFUZZ=ON -DBUILD_GUI=OFF
+	cmake --build $(FUZZ_DIR) -j $(JOBS)
+	@for f in $(FUZZ_DIR)/fuzz/*; do \
+	  [ -x "$$f" ] || continue; \
+	  corpus="$(FUZZ_DIR)/corpus/$$(basename $$f)"; mkdir -p "$$corpus"; \
+	  seeds="tests/fuzz-corpus/$$(basename $$f)"; [ -d "$$seeds" ] || seeds=""; \
+	  echo "== $$f ($(FUZZ_SECONDS) s)"; \
+	  "$$f" -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 "$$corpus" $$seeds || exit 1; \
+	done
+
+bench: build
+	$(BUILD_DIR)/bin/conversion_bench
+	bench/run-whole-program $(BUILD_DIR)/bin/userdb2csv
+
+format:
+	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(FUZZ_DIR)

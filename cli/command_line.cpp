@@ -1,0 +1,98 @@
+#include "cli/command_line.h"
+
+#include <optional>
+#include <string_view>
+
+#include "cli/usage_error.h"
+
+const char kUsageText[] =
+    "Usage: userdb2csv --radio md9600|md2017 [--format field-per-line|compact] INPUT\n"
+    "\n"
+    "Converts a user database (UserDb.bin: DMR ID, callsign, name, city, state, nickname,\n"
+    "country per line) into contacts_users_<count>.csv in the folder of INPUT, printing\n"
+    "the conversion log.\n"
+    "\n"
+    "  --radio md9600|0    contacts for the MD-9600/RT90\n"
+    "  --radio md2017|1    contacts for the MD-2017/RT82\n"
+    "  --format field-per-line|0\n"
+    "                      MD-2017/RT82 display: name, city and state one per line\n"
+    "  --format compact|1  MD-2017/RT82 display: fields separated by \"|\" (default)\n"
+    "  --help              show this text\n"
+    "  --version           show the program's version\n";
+
+namespace {
+
+struct Choice {
+  std::string_view word;
+  std::string_view digit;
+  int value;
+};
+
+constexpr Choice kRadioChoices[] = {{"md9600", "0", 0}, {"md2017", "1", 1}};
+constexpr Choice kFormatChoices[] = {{"field-per-line", "0", 0}, {"compact", "1", 1}};
+
+template <size_t N>
+int ParseChoice(std::string_view option, std::string_view value, const Choice (&choices)[N]) {
+  for (const Choice& choice : choices) {
+    if (value == choice.word || value == choice.digit) return choice.value;
+  }
+  std::string allowed;
+  for (const Choice& choice : choices) {
+    allowed += (allowed.empty() ? "" : ", ") + std::string(choice.word) + " or " +
+               std::string(choice.digit);
+  }
+  throw UsageError("invalid value \"" + std::string(value) + "\" for " + std::string(option) +
+                   " (expected " + allowed + ")");
+}
+
+// Splits "--name=value"; for "--name" takes the next argument as the value.
+std::string_view TakeValue(const std::vector<std::string>& arguments, size_t& index,
+                           std::string_view option, std::optional<std::string_view> inline_value) {
+  if (inline_value) return *inline_value;
+  if (index + 1 >= arguments.size()) {
+    throw UsageError(std::string(option) + " needs a value");
+  }
+  return arguments[++index];
+}
+
+}  // namespace
+
+CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
+  CommandLine command_line;
+  bool options_ended = false;
+  std::vector<std::string> inputs;
+  for (size_t index = 0; index < arguments.size(); ++index) {
+    const std::string_view argument = arguments[index];
+    if (options_ended || argument.size() < 2 || argument[0] != '-') {
+      inputs.emplace_back(argument);
+      continue;
+    }
+    const size_t equals = argument.find('=');
+    const std::string_view option = argument.substr(0, equals);
+    const std::optional<std::string_view> inline_value =
+        equals == std::string_view::npos ? std::nullopt
+                                         : std::optional(argument.substr(equals + 1));
+    if (option == "--") {
+      options_ended = true;
+    } else if (option == "--help" || option == "-h") {
+      command_line.action = CommandLine::Action::kHelp;
+      return command_line;
+    } else if (option == "--version") {
+      command_line.action = CommandLine::Action::kVersion;
+      return command_line;
+    } else if (option == "--radio") {
+      command_line.radio_type =
+          ParseChoice(option, TakeValue(arguments, index, option, inline_value), kRadioChoices);
+    } else if (option == "--format") {
+      command_line.display_format =
+          ParseChoice(option, TakeValue(arguments, index, option, inline_value), kFormatChoices);
+    } else {
+      throw UsageError("unknown option " + std::string(argument));
+    }
+  }
+  if (command_line.radio_type < 0) throw UsageError("--radio is required");
+  if (inputs.empty()) throw UsageError("no INPUT file given");
+  if (inputs.size() > 1) throw UsageError("only one INPUT file can be converted at a time");
+  command_line.input_path = inputs.front();
+  return command_line;
+}

@@ -1,0 +1,11 @@
+#pragma once
+
+#include <string>
+
+#include "platform/exception.h"
+
+// A command line that cannot be understood.
+class UsageError : public Exception {
+ public:
+  explicit UsageError(const std::string& message) : Exception(message) {}
+};

@@ -1,0 +1,41 @@
+# Helpers that every test folder uses, so that each test declares only what it is.
+
+find_package(GTest REQUIRED)
+include(GoogleTest)
+
+# add_unit_test(<name> SOURCES <files...> LIBS <targets...>)
+# A GoogleTest executable whose cases are registered with CTest under the label "unit",
+# the label that the sanitizer build runs.
+function(add_unit_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  gtest_discover_tests(${name}
+    DISCOVERY_MODE PRE_TEST
+    PROPERTIES LABELS "unit;${ARG_LABELS}"
+    WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+endfunction()
+
+# add_fuzz_target(<name> SOURCES <files...> LIBS <targets...>)
+# The source defines LLVMFuzzerTestOneInput. With FUZZ=ON it becomes a libFuzzer program
+# under build-fuzz/fuzz/; otherwise it is linked with a replay driver and every file of
+# tests/fuzz-corpus/<name>/ is run through it as a unit test, so the seeds and every crash
+# once found keep being checked.
+function(add_fuzz_target name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  if(FUZZ)
+    add_executable(${name} ${ARG_SOURCES})
+    target_compile_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
+    target_link_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
+    target_link_libraries(${name} PRIVATE ${ARG_LIBS})
+    set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fuzz)
+  else()
+    add_executable(${name}_replay ${ARG_SOURCES} ${CMAKE_SOURCE_DIR}/tests/support/fuzz_replay_main.cpp)
+    target_link_libraries(${name}_replay PRIVATE ${ARG_LIBS})
+    set_target_properties(${name}_replay PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+    add_test(NAME ${name}_replay
+      COMMAND ${name}_replay ${CMAKE_SOURCE_DIR}/tests/fuzz-corpus/${name})
+    set_tests_properties(${name}_replay PROPERTIES LABELS "unit;fuzz-replay")
+  endif()
+endfunction()

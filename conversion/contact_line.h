@@ -1,0 +1,25 @@
+// The contact line formats of the two radio types.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "conversion/conversion_lists.h"
+
+enum RadioType : int { kMd9600 = 0, kMd2017 = 1 };
+enum DisplayFormat : int { kFieldPerLine = 0, kCompact = 1 };
+
+// Fills with blanks (28 at most) or cuts the text to `width` bytes.
+std::string PadToWidth(std::string_view text, int width);
+
+// The 15-byte display name: callsign, a blank and the nickname (or else the first word
+// of the name), filled with blanks or cut. Reads fields 5, then 2 when needed, then 1.
+std::string ComposeDisplayName(const StringList& field_list, const LogLine& log);
+
+// Extends `line_text`, which holds the DMR ID on entry, part by part into the contact
+// line for `radio_type`; `display_format` matters for kMd2017 only (kFieldPerLine, or any
+// other value for compact). Abbreviates fields 4 and 6 of FieldList in place. Throws
+// ListIndexError when a field it reads is missing; `line_text` then holds the parts
+// appended so far.
+void ComposeContactLine(int radio_type, int display_format, ConversionLists& lists,
+                        std::string& line_text, const LogLine& log);

@@ -1,0 +1,81 @@
+#include "conversion/conversion_run.h"
+
+#include "conversion/contact_line.h"
+#include "conversion/record_preparation.h"
+#include "platform/path.h"
+
+namespace {
+
+constexpr int kMinimumFields = 4;
+constexpr size_t kDmrIdLength = 7;
+constexpr int kProgressStep = 100;
+
+struct Counts {
+  int32_t accepted = 0;
+  int32_t ignored = 0;
+};
+
+void LogFailedLine(const std::string& line_text, const StringList& field_list,
+                   const LogLine& log) {
+  log("----------------------");
+  log("Data mismatch in line ");
+  log("DMR ID: " + line_text);
+  log("Origin line: " + JoinFields(field_list));
+}
+
+void ConvertLine(int index, const ConversionRequest& request, ConversionLists& lists,
+                 const ConversionSinks& sinks, Counts& counts) {
+  SplitFields(BlankToSonderzeichen(lists.InputLines.Get(index)), lists.FieldList);
+  if (lists.FieldList.Count() < kMinimumFields) return;
+  if (index % kProgressStep == 0) sinks.set_parts_complete(index);
+
+  std::string line_text = lists.FieldList.Get(0);
+  if (line_text.size() != kDmrIdLength) {
+    ++counts.ignored;
+    return;
+  }
+  ++counts.accepted;  // also when the composition fails: the file name counts it
+  try {
+    ComposeContactLine(request.radio_type, request.display_format, lists, line_text, sinks.log);
+  } catch (const std::exception&) {
+    LogFailedLine(line_text, lists.FieldList, sinks.log);
+    return;
+  }
+  lists.OutputLines.Add(std::move(line_text));
+}
+
+}  // namespace
+
+std::string OutputPathFor(const std::string& input_path, int32_t accepted_count) {
+  return FolderPart(input_path) + "contacts_users_" + std::to_string(accepted_count) + ".csv";
+}
+
+void ConversionRun(const ConversionRequest& request, ConversionLists& lists,
+                   const ConversionSinks& sinks) {
+  lists.OutputLines.Clear();
+  Counts counts;
+
+  lists.InputLines.LoadFromFile(request.input_path);
+  const int32_t line_count = lists.InputLines.Count();
+  sinks.log("File name read: " + request.input_path);
+  sinks.log("Lines found: " + std::to_string(line_count));
+  const int32_t total_parts = line_count - 1;
+  sinks.set_total_parts(total_parts);
+  sinks.set_parts_complete(0);
+
+  for (int32_t index = 0; index < line_count; ++index) {
+    ConvertLine(index, request, lists, sinks, counts);
+  }
+
+  sinks.set_parts_complete(total_parts);
+  sinks.log("Lines accepted : " + std::to_string(counts.accepted));
+  sinks.log("Lines ignored  : " + std::to_string(counts.ignored));
+  sinks.log("Output format used for type: " + request.radio_type_caption);
+  if (request.radio_type == kMd2017) {
+    sinks.log("Display format used : " + request.display_format_caption);
+  }
+  const std::string output_path = OutputPathFor(request.input_path, counts.accepted);
+  lists.OutputLines.SaveToFile(output_path);
+  sinks.log("File written to: " + output_path);
+  sinks.log("=====> Done <======");
+}

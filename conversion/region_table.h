@@ -1,0 +1,7 @@
+#pragma once
+
+#include "conversion/string_list.h"
+
+// Adds the 62 rows of the region abbreviation table, in their fixed order, to the two
+// lists: row k of `region_names` is abbreviated to row k of `region_codes`.
+void FillRegionTable(StringList& region_names, StringList& region_codes);

@@ -1,0 +1,20 @@
+#include "platform/path.h"
+
+#include <filesystem>
+#include <system_error>
+
+std::string FolderPart(std::string_view path) {
+  const size_t separator = path.rfind('/');
+  if (separator == std::string_view::npos) return {};
+  return std::string(path.substr(0, separator + 1));
+}
+
+std::string FullPath(std::string_view path) {
+  std::filesystem::path result(path);
+  if (result.is_relative()) {
+    std::error_code error;
+    const std::filesystem::path current = std::filesystem::current_path(error);
+    if (!error) result = current / result;
+  }
+  return result.lexically_normal().string();
+}

@@ -1,0 +1,13 @@
+// Path rules of this platform: "/" is the only folder separator; ":" is an ordinary
+// character.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// The path up to and including its last "/"; empty when it has none.
+std::string FolderPart(std::string_view path);
+
+// The path made absolute against the current folder, with "." and ".." segments
+// resolved lexically (links are not followed). An absolute path is only normalised.
+std::string FullPath(std::string_view path);

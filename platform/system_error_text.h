@@ -1,0 +1,7 @@
+#pragma once
+
+#include <string>
+
+// The system's text for an errno value, as a sentence fragment that can end a message:
+// trailing blanks, line ends and full stops removed.
+std::string SystemErrorText(int error_number);

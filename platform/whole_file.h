@@ -1,0 +1,22 @@
+// Whole-file reads and writes with the sharing rules of this program.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// Reads the whole file in one piece, allowing other readers but no writers: the read
+// fails when another process holds the file open for writing (told by a read lease
+// where the kernel grants one; where it cannot, for another user's file or on a file
+// system without leases, the read goes on). A writer that opens the file meanwhile
+// waits until the read is done.
+// Throws FileOpenError (with the full path) or StreamReadError.
+std::string ReadWholeFile(const std::string& path);
+
+// Makes `bytes` the whole content of the file, created when missing, without sharing:
+// an exclusive flock for the time of the write; a file locked by another process cannot
+// be written. A regular file is replaced by renaming a completely written temporary file
+// over it, so that a failed write leaves the earlier file as it was; where that cannot
+// be done (no right to create files in the folder, a file of another owner or with
+// several links, a device) the file is truncated and written in place.
+// Throws FileCreateError (with the full path) or StreamWriteError.
+void WriteWholeFile(const std::string& path, std::string_view bytes);
