@@ -1,0 +1,49 @@
+// Runs a piece of a test in a forked child process, so that limits and identities set
+// for it (an unprivileged user, a file size limit) end with it.
+#pragma once
+
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <functional>
+
+namespace test_support {
+
+// The user root drops to, so that permission bits refuse as they do for a normal user.
+inline constexpr uid_t kUnprivilegedId = 65534;
+
+// Runs `body` in a child and returns its result (0 to 255), or -1 when the child did not
+// end normally. The child leaves with _exit: no test framework code runs twice.
+inline int RunInChild(const std::function<int()>& body) {
+  const pid_t child = fork();
+  if (child == 0) _exit(body());
+  int status = 0;
+  if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
+  return WEXITSTATUS(status);
+}
+
+// As RunInChild; when the tests run as root the child first becomes an unprivileged
+// user, whose access the permission bits decide. Files it needs must be open to others.
+inline int RunInUnprivilegedChild(const std::function<int()>& body) {
+  return RunInChild([&] {
+    if (geteuid() == 0 && (setgid(kUnprivilegedId) != 0 || setuid(kUnprivilegedId) != 0)) {
+      return 125;
+    }
+    return body();
+  });
+}
+
+// As RunInChild, with files limited to `max_bytes` and SIGXFSZ ignored: a write beyond
+// the limit comes back short, as on a full disk.
+inline int RunWithFileSizeLimit(rlim_t max_bytes, const std::function<int()>& body) {
+  return RunInChild([&] {
+    const rlimit limit{max_bytes, max_bytes};
+    signal(SIGXFSZ, SIG_IGN);
+    if (setrlimit(RLIMIT_FSIZE, &limit) != 0) return 125;
+    return body();
+  });
+}
+
+}  // namespace test_support
