@@ -7,7 +7,7 @@
 struct CommandLine {
   enum class Action { kConvert, kHelp, kVersion };
   Action action = Action::kConvert;
-  int radio_type = -1;
+  int radio_type = -1;     // none given: the run refuses, as the window does
   int display_format = 1;  // compact, the window's designed selection
   std::string input_path;
 };

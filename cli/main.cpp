@@ -6,11 +6,13 @@
 #include <vector>
 
 #include "cli/command_line.h"
+#include "cli/terminal_progress.h"
 #include "cli/usage_error.h"
 #include "conversion/captions.h"
 #include "conversion/conversion_run.h"
 #include "conversion/region_table.h"
 #include "platform/display_text.h"
+#include "platform/path.h"
 
 #ifndef USERDB_FILE_VERSION
 #error "USERDB_FILE_VERSION must be defined by the build"
@@ -21,17 +23,24 @@ namespace {
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 
-void PrintLogLine(std::string_view line) {
-  std::fwrite(line.data(), 1, line.size(), stdout);
-  std::fputc('\n', stdout);
-}
+// The window's own refusals, before anything is read or written.
+constexpr char kFileMissing[] = "File not exists or blocked";
+constexpr char kNoRadioType[] = "Select your radio type please";
 
 void PrintError(std::string_view message) {
   std::fflush(stdout);  // the log so far comes before the error
-  std::fprintf(stderr, "userdb2csv: %s\n", DisplayUtf8(message).c_str());
+  std::fprintf(stderr, "%s\n", DisplayUtf8(message).c_str());
 }
 
 int Convert(const CommandLine& command_line) {
+  if (!FileExists(command_line.input_path)) {
+    PrintError(kFileMissing);
+    return kExitUsage;
+  }
+  if (command_line.radio_type < 0) {
+    PrintError(kNoRadioType);
+    return kExitUsage;
+  }
   ConversionLists lists;
   FillRegionTable(lists.RegionNames, lists.RegionCodes);
   ConversionRequest request;
@@ -40,12 +49,27 @@ int Convert(const CommandLine& command_line) {
   request.display_format = command_line.display_format;
   request.radio_type_caption = kRadioTypeCaptions[command_line.radio_type];
   request.display_format_caption = kDisplayFormatCaptions[command_line.display_format];
+
+  TerminalProgress progress(stderr);
   ConversionSinks sinks;
-  sinks.log = PrintLogLine;
-  sinks.set_total_parts = [](int32_t) {};
-  sinks.set_parts_complete = [](int32_t) {};
-  ConversionRun(request, lists, sinks);
-  return std::fflush(stdout) == 0 ? 0 : kExitFailure;
+  sinks.log = [&progress](std::string_view line) {
+    progress.Wipe();
+    std::fwrite(line.data(), 1, line.size(), stdout);
+    std::fputc('\n', stdout);
+  };
+  sinks.set_total_parts = [&progress](int32_t total) { progress.SetTotalParts(total); };
+  sinks.set_parts_complete = [&progress](int32_t parts) { progress.SetPartsComplete(parts); };
+  try {
+    ConversionRun(request, lists, sinks);
+  } catch (...) {
+    progress.Wipe();
+    throw;
+  }
+  if (std::fflush(stdout) != 0) {
+    PrintError("The log could not be written to standard output");
+    return kExitFailure;
+  }
+  return 0;
 }
 
 }  // namespace
@@ -65,7 +89,7 @@ int main(int argc, char** argv) {
         return Convert(command_line);
     }
   } catch (const UsageError& error) {
-    PrintError(error.Message());
+    PrintError("userdb2csv: " + error.Message());
     std::fputs("Try 'userdb2csv --help' for more information.\n", stderr);
     return kExitUsage;
   } catch (const std::exception& error) {

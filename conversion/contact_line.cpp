@@ -13,7 +13,9 @@ constexpr int kCityWidth = 24;
 constexpr int kStateWidth = 24;
 
 // Everything before the first blank (the whole text when it has none).
-std::string_view FirstWord(std::string_view text) { return text.substr(0, text.find(' ')); }
+std::string_view FirstWord(std::string_view text) {
+  return text.substr(0, text.find(' '));
+}
 
 // The line of the MD-9600/RT90: ID, display name, city, "|" state when present,
 // "|" country.
@@ -23,7 +25,8 @@ void ComposeMd9600Line(ConversionLists& lists, std::string& line_text, const Log
   line_text += ',';
   line_text += display_name;
   line_text += ',';
-  if (IsPresent(fields.Get(kCity))) line_text += SonderzeichenToBlank(fields.Get(kCity), log);
+  if (IsPresent(fields.Get(kCity)))
+    line_text += SonderzeichenToBlank(fields.Get(kCity), log);
   AbbreviateRegion(lists, kState);
   if (IsPresent(fields.Get(kState))) {
     line_text += '|';
@@ -36,9 +39,10 @@ void ComposeMd9600Line(ConversionLists& lists, std::string& line_text, const Log
 
 // One of name, city and state on the MD-2017/RT82 line: nothing when absent; otherwise
 // padded to its width (one field per display line) or followed by "|" (compact).
-void AppendMd2017Part(const std::string& field, int width, int display_format,
-                      std::string& line_text, const LogLine& log) {
-  if (!IsPresent(field)) return;
+void AppendMd2017Part(std::string_view field, int width, int display_format, std::string& line_text,
+                      const LogLine& log) {
+  if (!IsPresent(field))
+    return;
   const std::string restored = SonderzeichenToBlank(field, log);
   if (display_format == kFieldPerLine) {
     line_text += PadToWidth(restored, width);
@@ -67,7 +71,8 @@ void ComposeMd2017Line(int display_format, ConversionLists& lists, std::string& 
 
 std::string PadToWidth(std::string_view text, int width) {
   const size_t target = static_cast<size_t>(std::max(width, 0));
-  if (text.size() >= target) return std::string(text.substr(0, target));
+  if (text.size() >= target)
+    return std::string(text.substr(0, target));
   std::string padded(text);
   padded.append(std::min(target - text.size(), static_cast<size_t>(kMaxPadding)), ' ');
   return padded;
@@ -78,7 +83,10 @@ std::string ComposeDisplayName(const StringList& field_list, const LogLine& log)
   if (!IsPresent(given_name)) {
     given_name = FirstWord(SonderzeichenToBlank(field_list.Get(kName), log));
   }
-  return PadToWidth(field_list.Get(kCallsign) + ' ' + given_name, kDisplayNameWidth);
+  std::string display_name(field_list.Get(kCallsign));
+  display_name += ' ';
+  display_name += given_name;
+  return PadToWidth(display_name, kDisplayNameWidth);
 }
 
 void ComposeContactLine(int radio_type, int display_format, ConversionLists& lists,

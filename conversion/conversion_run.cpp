@@ -15,8 +15,7 @@ struct Counts {
   int32_t ignored = 0;
 };
 
-void LogFailedLine(const std::string& line_text, const StringList& field_list,
-                   const LogLine& log) {
+void LogFailedLine(const std::string& line_text, const StringList& field_list, const LogLine& log) {
   log("----------------------");
   log("Data mismatch in line ");
   log("DMR ID: " + line_text);
@@ -24,12 +23,14 @@ void LogFailedLine(const std::string& line_text, const StringList& field_list,
 }
 
 void ConvertLine(int index, const ConversionRequest& request, ConversionLists& lists,
-                 const ConversionSinks& sinks, Counts& counts) {
+                 const ConversionSinks& sinks, std::string& line_text, Counts& counts) {
   SplitFields(BlankToSonderzeichen(lists.InputLines.Get(index)), lists.FieldList);
-  if (lists.FieldList.Count() < kMinimumFields) return;
-  if (index % kProgressStep == 0) sinks.set_parts_complete(index);
+  if (lists.FieldList.Count() < kMinimumFields)
+    return;
+  if (index % kProgressStep == 0)
+    sinks.set_parts_complete(index);
 
-  std::string line_text = lists.FieldList.Get(0);
+  line_text = lists.FieldList.Get(0);
   if (line_text.size() != kDmrIdLength) {
     ++counts.ignored;
     return;
@@ -41,7 +42,7 @@ void ConvertLine(int index, const ConversionRequest& request, ConversionLists& l
     LogFailedLine(line_text, lists.FieldList, sinks.log);
     return;
   }
-  lists.OutputLines.Add(std::move(line_text));
+  lists.OutputLines.Add(line_text);
 }
 
 }  // namespace
@@ -54,6 +55,7 @@ void ConversionRun(const ConversionRequest& request, ConversionLists& lists,
                    const ConversionSinks& sinks) {
   lists.OutputLines.Clear();
   Counts counts;
+  std::string line_text;  // LineText: the contact line being composed
 
   lists.InputLines.LoadFromFile(request.input_path);
   const int32_t line_count = lists.InputLines.Count();
@@ -64,7 +66,7 @@ void ConversionRun(const ConversionRequest& request, ConversionLists& lists,
   sinks.set_parts_complete(0);
 
   for (int32_t index = 0; index < line_count; ++index) {
-    ConvertLine(index, request, lists, sinks, counts);
+    ConvertLine(index, request, lists, sinks, line_text, counts);
   }
 
   sinks.set_parts_complete(total_parts);

@@ -16,7 +16,9 @@ constexpr Region kRegions[] = {
     {"Belgium", "BEL"},
     {"France", "FRA"},
     {"Hungary", "HUN"},
-    {"Bosnia\xA0" "and\xA0Hercegovi", "BIH"},
+    {"Bosnia\xA0"
+     "and\xA0Hercegovi",
+     "BIH"},
     {"Romania", "RO"},
     {"Switzerland", "CH"},
     {"Czech\xA0Republic", "CZ"},
@@ -36,14 +38,21 @@ constexpr Region kRegions[] = {
     {"Liechtenstein", "LIE"},
     {"Puerto\xA0Rico", "PRI"},
     {"Dominican\xA0Republic", "DOM"},
-    {"Trinidad\xA0" "and\xA0Tobago", "TTO"},
-    {"United\xA0" "Arab\xA0" "Emirates", "UAE"},
+    {"Trinidad\xA0"
+     "and\xA0Tobago",
+     "TTO"},
+    {"United\xA0"
+     "Arab\xA0"
+     "Emirates",
+     "UAE"},
     {"Malaysia", "MYS"},
     {"Australia", "AUS"},
     {"Philippines", "PHL"},
     {"Thailand", "THA"},
     {"New\xA0Zealand", "NZL"},
-    {"South\xA0" "Africa", "RSA"},
+    {"South\xA0"
+     "Africa",
+     "RSA"},
     {"Argentina\xA0Republic", "ARG"},
     {"Germany", "GER"},
     {"Deutschland", "GER"},

@@ -1,49 +1,111 @@
 #include "conversion/string_list.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include "platform/whole_file.h"
 
+namespace {
+
+constexpr std::string_view kCrLf = "\r\n";
+// A loaded file is split in place: its line ends become one LF each, which never needs
+// more room than the line end it replaces.
+constexpr std::string_view kLoadedLineEnd = "\n";
+
+}  // namespace
+
 void StringList::CheckIndex(int index) const {
-  if (index < 0 || index >= Count()) throw ListIndexError(index);
+  if (index < 0 || index >= Count())
+    throw ListIndexError(index);
 }
 
-const std::string& StringList::Get(int index) const {
+size_t StringList::EndOf(int index) const {
+  const size_t next = index + 1 < Count() ? starts_[index + 1] : bytes_.size();
+  return next - line_end_.size();
+}
+
+std::string_view StringList::Get(int index) const {
   CheckIndex(index);
-  return entries_[index];
+  return std::string_view(bytes_).substr(starts_[index], EndOf(index) - starts_[index]);
 }
 
-void StringList::Set(int index, std::string text) {
+void StringList::Set(int index, std::string_view text) {
   CheckIndex(index);
-  entries_[index] = std::move(text);
+  const size_t start = starts_[index];
+  const size_t old_size = EndOf(index) - start;
+  bytes_.replace(start, old_size, text);
+  const int64_t moved = static_cast<int64_t>(text.size()) - static_cast<int64_t>(old_size);
+  for (int later = index + 1; later < Count(); ++later)
+    starts_[later] += moved;
 }
 
-void StringList::LoadFromBytes(std::string_view bytes) {
-  entries_.clear();
-  bytes = bytes.substr(0, bytes.find('\0'));
-  size_t position = 0;
-  while (position < bytes.size()) {
-    size_t line_end = bytes.find_first_of("\r\n", position);
-    if (line_end == std::string_view::npos) line_end = bytes.size();
-    entries_.emplace_back(bytes.substr(position, line_end - position));
-    position = line_end;
-    if (position < bytes.size() && bytes[position] == '\r') ++position;
-    if (position < bytes.size() && bytes[position] == '\n') ++position;
+void StringList::Add(std::string_view text) {
+  starts_.push_back(bytes_.size());
+  bytes_ += text;
+  bytes_ += line_end_;
+}
+
+void StringList::Clear() {
+  bytes_.clear();
+  starts_.clear();
+  line_end_ = kCrLf;
+}
+
+void StringList::Reserve(size_t entries, size_t bytes) {
+  starts_.reserve(entries);
+  bytes_.reserve(bytes + entries * line_end_.size());
+}
+
+void StringList::LoadFromBytes(std::string bytes) {
+  bytes.resize(std::min(bytes.find('\0'), bytes.size()));
+  starts_.clear();
+  // At most one line per CR or LF and one more; room never used is never touched.
+  starts_.reserve(std::count(bytes.begin(), bytes.end(), '\n') +
+                  std::count(bytes.begin(), bytes.end(), '\r') + 1);
+  size_t read = 0;
+  size_t write = 0;
+  while (read < bytes.size()) {
+    const size_t line_end = std::min(bytes.find_first_of(kCrLf, read), bytes.size());
+    starts_.push_back(write);
+    std::memmove(bytes.data() + write, bytes.data() + read, line_end - read);
+    write += line_end - read;
+    read = line_end;
+    if (read < bytes.size() && bytes[read] == '\r')
+      ++read;
+    if (read < bytes.size() && bytes[read] == '\n')
+      ++read;
+    if (write < bytes.size()) {
+      bytes[write] = '\n';
+    } else {
+      bytes.push_back('\n');  // the last line had no line end
+    }
+    ++write;
   }
+  bytes.resize(write);
+  bytes_ = std::move(bytes);
+  line_end_ = kLoadedLineEnd;
 }
 
 std::string StringList::SaveToBytes() const {
-  size_t size = 0;
-  for (const std::string& entry : entries_) size += entry.size() + 2;
-  std::string bytes;
-  bytes.reserve(size);
-  for (const std::string& entry : entries_) {
-    bytes += entry;
-    bytes += "\r\n";
+  if (line_end_ == kCrLf)
+    return bytes_;
+  std::string saved;
+  saved.reserve(bytes_.size() + starts_.size() * (kCrLf.size() - line_end_.size()));
+  for (int index = 0; index < Count(); ++index) {
+    saved += Get(index);
+    saved += kCrLf;
   }
-  return bytes;
+  return saved;
 }
 
-void StringList::LoadFromFile(const std::string& path) { LoadFromBytes(ReadWholeFile(path)); }
+void StringList::LoadFromFile(const std::string& path) {
+  LoadFromBytes(ReadWholeFile(path));
+}
 
 void StringList::SaveToFile(const std::string& path) const {
-  WriteWholeFile(path, SaveToBytes());
+  if (line_end_ == kCrLf) {
+    WriteWholeFile(path, bytes_);
+  } else {
+    WriteWholeFile(path, SaveToBytes());
+  }
 }

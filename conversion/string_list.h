@@ -1,7 +1,12 @@
 // An ordered list of 8-bit texts, indexed from 0, with the line rules of the user
 // database on load and of the contacts file on save.
+//
+// The entries are kept back to back in one buffer, each followed by a line end, and
+// indexed by their starts: a list of a million lines costs its bytes plus eight bytes a
+// line, a loaded file is split in place, and a built list is saved without a copy.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,15 +22,21 @@ class ListIndexError : public Exception {
 
 class StringList {
  public:
-  int Count() const { return static_cast<int>(entries_.size()); }
-  const std::string& Get(int index) const;  // throws ListIndexError
-  void Set(int index, std::string text);    // throws ListIndexError
-  void Add(std::string text) { entries_.push_back(std::move(text)); }
-  void Clear() { entries_.clear(); }
+  int Count() const { return static_cast<int>(starts_.size()); }
+
+  // The entry's text; valid until the list next changes. Throws ListIndexError.
+  std::string_view Get(int index) const;
+  // Replaces an entry; the entries after it move. Throws ListIndexError.
+  void Set(int index, std::string_view text);
+  void Add(std::string_view text);
+  // Empties the list, keeping its memory for the next use.
+  void Clear();
+  // Makes room for `entries` entries of `bytes` bytes in all.
+  void Reserve(size_t entries, size_t bytes);
 
   // Replaces the entries by the lines of `bytes`: a line ends at CR, LF or NUL; after it
   // one CR and then one LF are skipped; a NUL ends the text.
-  void LoadFromBytes(std::string_view bytes);
+  void LoadFromBytes(std::string bytes);
   // Every entry followed by CR LF, in one block.
   std::string SaveToBytes() const;
 
@@ -34,11 +45,11 @@ class StringList {
   // Writes SaveToBytes() as the whole file (throws FileCreateError, StreamWriteError).
   void SaveToFile(const std::string& path) const;
 
-  std::vector<std::string>::const_iterator begin() const { return entries_.begin(); }
-  std::vector<std::string>::const_iterator end() const { return entries_.end(); }
-
  private:
+  size_t EndOf(int index) const;
   void CheckIndex(int index) const;
 
-  std::vector<std::string> entries_;
+  std::string bytes_;             // every entry followed by line_end_
+  std::vector<uint64_t> starts_;  // where each entry begins in bytes_
+  std::string_view line_end_ = "\r\n";
 };

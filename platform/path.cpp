@@ -1,11 +1,14 @@
 #include "platform/path.h"
 
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <system_error>
 
 std::string FolderPart(std::string_view path) {
   const size_t separator = path.rfind('/');
-  if (separator == std::string_view::npos) return {};
+  if (separator == std::string_view::npos)
+    return {};
   return std::string(path.substr(0, separator + 1));
 }
 
@@ -14,7 +17,13 @@ std::string FullPath(std::string_view path) {
   if (result.is_relative()) {
     std::error_code error;
     const std::filesystem::path current = std::filesystem::current_path(error);
-    if (!error) result = current / result;
+    if (!error)
+      result = current / result;
   }
   return result.lexically_normal().string();
+}
+
+bool FileExists(const std::string& path) {
+  struct stat status {};
+  return stat(path.c_str(), &status) == 0 && !S_ISDIR(status.st_mode);
 }

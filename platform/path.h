@@ -11,3 +11,6 @@ std::string FolderPart(std::string_view path);
 // The path made absolute against the current folder, with "." and ".." segments
 // resolved lexically (links are not followed). An absolute path is only normalised.
 std::string FullPath(std::string_view path);
+
+// True when the path names an existing file of any kind but a folder.
+bool FileExists(const std::string& path);

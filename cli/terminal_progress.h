@@ -1,0 +1,29 @@
+// A progress line on a terminal for a run that takes a while: shown only when the
+// stream is a terminal and only once the run has lasted half a second, and wiped before
+// any other line is printed, so that it never ends up in the log.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+
+#include "conversion/progress_percentage.h"
+
+class TerminalProgress {
+ public:
+  explicit TerminalProgress(std::FILE* stream);
+
+  void SetTotalParts(int32_t total_parts);
+  void SetPartsComplete(int32_t parts_complete);
+  // Removes the progress line, if one is shown.
+  void Wipe();
+
+ private:
+  void Show();
+
+  std::FILE* stream_;
+  bool enabled_;
+  bool shown_ = false;
+  std::chrono::steady_clock::time_point start_;
+  ProgressPercentage percentage_;
+};
