@@ -10,7 +10,10 @@
 class FileOpenError : public Exception {
  public:
   FileOpenError(const std::string& full_path, const std::string& system_text)
-      : Exception("Datei " + full_path + " kann nicht ge\xF6" "ffnet werden. " + system_text) {}
+      : Exception("Datei " + full_path +
+                  " kann nicht ge\xF6"
+                  "ffnet werden. " +
+                  system_text) {}
 };
 
 // A file could not be created (or truncated) for writing.
