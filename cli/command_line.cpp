@@ -34,8 +34,7 @@ constexpr Choice kFormatChoices[] = {{"field-per-line", "0", 0}, {"compact", "1"
 template <size_t N>
 int ParseChoice(std::string_view option, std::string_view value, const Choice (&choices)[N]) {
   for (const Choice& choice : choices) {
-    if (value == choice.word || value == choice.digit)
-      return choice.value;
+    if (value == choice.word || value == choice.digit) return choice.value;
   }
   std::string allowed;
   for (const Choice& choice : choices) {
@@ -49,8 +48,7 @@ int ParseChoice(std::string_view option, std::string_view value, const Choice (&
 // Splits "--name=value"; for "--name" takes the next argument as the value.
 std::string_view TakeValue(const std::vector<std::string>& arguments, size_t& index,
                            std::string_view option, std::optional<std::string_view> inline_value) {
-  if (inline_value)
-    return *inline_value;
+  if (inline_value) return *inline_value;
   if (index + 1 >= arguments.size()) {
     throw UsageError(std::string(option) + " needs a value");
   }
@@ -92,10 +90,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
       throw UsageError("unknown option " + std::string(argument));
     }
   }
-  if (inputs.empty())
-    throw UsageError("no INPUT file given");
-  if (inputs.size() > 1)
-    throw UsageError("only one INPUT file can be converted at a time");
+  if (inputs.empty()) throw UsageError("no INPUT file given");
+  if (inputs.size() > 1) throw UsageError("only one INPUT file can be converted at a time");
   command_line.input_path = inputs.front();
   return command_line;
 }

@@ -14,26 +14,22 @@ TerminalProgress::TerminalProgress(std::FILE* stream)
       start_(std::chrono::steady_clock::now()) {}
 
 void TerminalProgress::SetTotalParts(int32_t total_parts) {
-  if (percentage_.SetTotalParts(total_parts))
-    Show();
+  if (percentage_.SetTotalParts(total_parts)) Show();
 }
 
 void TerminalProgress::SetPartsComplete(int32_t parts_complete) {
-  if (percentage_.SetPartsComplete(parts_complete))
-    Show();
+  if (percentage_.SetPartsComplete(parts_complete)) Show();
 }
 
 void TerminalProgress::Show() {
-  if (!enabled_ || std::chrono::steady_clock::now() - start_ < kQuietTime)
-    return;
+  if (!enabled_ || std::chrono::steady_clock::now() - start_ < kQuietTime) return;
   std::fprintf(stream_, "\rConverting: %3d %%", static_cast<int>(percentage_.Percentage()));
   std::fflush(stream_);
   shown_ = true;
 }
 
 void TerminalProgress::Wipe() {
-  if (!shown_)
-    return;
+  if (!shown_) return;
   std::fputs("\r\033[K", stream_);
   std::fflush(stream_);
   shown_ = false;

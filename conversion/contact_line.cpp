@@ -25,8 +25,7 @@ void ComposeMd9600Line(ConversionLists& lists, std::string& line_text, const Log
   line_text += ',';
   line_text += display_name;
   line_text += ',';
-  if (IsPresent(fields.Get(kCity)))
-    line_text += SonderzeichenToBlank(fields.Get(kCity), log);
+  if (IsPresent(fields.Get(kCity))) line_text += SonderzeichenToBlank(fields.Get(kCity), log);
   AbbreviateRegion(lists, kState);
   if (IsPresent(fields.Get(kState))) {
     line_text += '|';
@@ -41,8 +40,7 @@ void ComposeMd9600Line(ConversionLists& lists, std::string& line_text, const Log
 // padded to its width (one field per display line) or followed by "|" (compact).
 void AppendMd2017Part(std::string_view field, int width, int display_format, std::string& line_text,
                       const LogLine& log) {
-  if (!IsPresent(field))
-    return;
+  if (!IsPresent(field)) return;
   const std::string restored = SonderzeichenToBlank(field, log);
   if (display_format == kFieldPerLine) {
     line_text += PadToWidth(restored, width);
@@ -71,8 +69,7 @@ void ComposeMd2017Line(int display_format, ConversionLists& lists, std::string& 
 
 std::string PadToWidth(std::string_view text, int width) {
   const size_t target = static_cast<size_t>(std::max(width, 0));
-  if (text.size() >= target)
-    return std::string(text.substr(0, target));
+  if (text.size() >= target) return std::string(text.substr(0, target));
   std::string padded(text);
   padded.append(std::min(target - text.size(), static_cast<size_t>(kMaxPadding)), ' ');
   return padded;

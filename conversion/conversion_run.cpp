@@ -25,10 +25,8 @@ void LogFailedLine(const std::string& line_text, const StringList& field_list, c
 void ConvertLine(int index, const ConversionRequest& request, ConversionLists& lists,
                  const ConversionSinks& sinks, std::string& line_text, Counts& counts) {
   SplitFields(BlankToSonderzeichen(lists.InputLines.Get(index)), lists.FieldList);
-  if (lists.FieldList.Count() < kMinimumFields)
-    return;
-  if (index % kProgressStep == 0)
-    sinks.set_parts_complete(index);
+  if (lists.FieldList.Count() < kMinimumFields) return;
+  if (index % kProgressStep == 0) sinks.set_parts_complete(index);
 
   line_text = lists.FieldList.Get(0);
   if (line_text.size() != kDmrIdLength) {

@@ -9,22 +9,19 @@ bool ProgressPercentage::ChangePercentage(int16_t percentage) {
 }
 
 bool ProgressPercentage::SetTotalParts(int32_t total_parts) {
-  if (total_parts == total_parts_)
-    return false;
+  if (total_parts == total_parts_) return false;
   total_parts_ = total_parts;
   parts_complete_ = 0;
   return ChangePercentage(0);
 }
 
 bool ProgressPercentage::SetPartsComplete(int32_t parts_complete) {
-  if (parts_complete == parts_complete_)
-    return false;
+  if (parts_complete == parts_complete_) return false;
   if (static_cast<uint32_t>(parts_complete) > static_cast<uint32_t>(total_parts_)) {
     parts_complete = total_parts_;
   }
   parts_complete_ = parts_complete;
-  if (total_parts_ == 0)
-    return false;
+  if (total_parts_ == 0) return false;
   // nearbyint rounds in the default mode, to nearest with halves to even; the value
   // then wraps into 16 bits as the signed percentage does.
   const double exact = static_cast<double>(parts_complete_) * 100.0 / total_parts_;

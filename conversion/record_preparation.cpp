@@ -24,8 +24,7 @@ std::string BlankToSonderzeichen(std::string_view line) {
   std::string cleaned;
   cleaned.reserve(line.size());
   for (const char byte : line) {
-    if (byte == '"' || byte == '(' || byte == ')')
-      continue;
+    if (byte == '"' || byte == '(' || byte == ')') continue;
     cleaned += byte == ' ' ? kSonderzeichen : byte;
   }
   return cleaned;
@@ -36,19 +35,16 @@ void SplitFields(std::string_view text, StringList& field_list) {
   text = text.substr(0, text.find('\0'));
   size_t position = 0;
   const auto skip = [&] {
-    while (position < text.size() && IsSkippable(text[position]))
-      ++position;
+    while (position < text.size() && IsSkippable(text[position])) ++position;
   };
   skip();
   while (position < text.size()) {
     const size_t start = position;
-    while (position < text.size() && !EndsField(text[position]))
-      ++position;
+    while (position < text.size() && !EndsField(text[position])) ++position;
     field_list.Add(text.substr(start, position - start));
     skip();
     if (position < text.size() && text[position] == kDelimiter) {
-      if (position == text.size() - 1)
-        field_list.Add({});
+      if (position == text.size() - 1) field_list.Add({});
       ++position;
       skip();
     }
@@ -59,8 +55,7 @@ std::string SonderzeichenToBlank(std::string_view text, const LogLine& log) {
   try {
     std::string restored(text);
     for (char& byte : restored) {
-      if (byte == kSonderzeichen)
-        byte = ' ';
+      if (byte == kSonderzeichen) byte = ' ';
     }
     return restored;
   } catch (const std::bad_alloc&) {
@@ -71,8 +66,7 @@ std::string SonderzeichenToBlank(std::string_view text, const LogLine& log) {
 
 bool IsPresent(std::string_view text) {
   for (const char byte : text) {
-    if (static_cast<unsigned char>(byte) > 0x20)
-      return true;
+    if (static_cast<unsigned char>(byte) > 0x20) return true;
   }
   return false;
 }
@@ -90,8 +84,7 @@ void AbbreviateRegion(ConversionLists& lists, int index) {
 std::string JoinFields(const StringList& field_list) {
   std::string joined;
   for (int index = 0; index < field_list.Count(); ++index) {
-    if (index > 0)
-      joined += kDelimiter;
+    if (index > 0) joined += kDelimiter;
     joined += field_list.Get(index);
   }
   return joined;

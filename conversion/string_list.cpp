@@ -15,8 +15,7 @@ constexpr std::string_view kLoadedLineEnd = "\n";
 }  // namespace
 
 void StringList::CheckIndex(int index) const {
-  if (index < 0 || index >= Count())
-    throw ListIndexError(index);
+  if (index < 0 || index >= Count()) throw ListIndexError(index);
 }
 
 size_t StringList::EndOf(int index) const {
@@ -35,8 +34,7 @@ void StringList::Set(int index, std::string_view text) {
   const size_t old_size = EndOf(index) - start;
   bytes_.replace(start, old_size, text);
   const int64_t moved = static_cast<int64_t>(text.size()) - static_cast<int64_t>(old_size);
-  for (int later = index + 1; later < Count(); ++later)
-    starts_[later] += moved;
+  for (int later = index + 1; later < Count(); ++later) starts_[later] += moved;
 }
 
 void StringList::Add(std::string_view text) {
@@ -70,10 +68,8 @@ void StringList::LoadFromBytes(std::string bytes) {
     std::memmove(bytes.data() + write, bytes.data() + read, line_end - read);
     write += line_end - read;
     read = line_end;
-    if (read < bytes.size() && bytes[read] == '\r')
-      ++read;
-    if (read < bytes.size() && bytes[read] == '\n')
-      ++read;
+    if (read < bytes.size() && bytes[read] == '\r') ++read;
+    if (read < bytes.size() && bytes[read] == '\n') ++read;
     if (write < bytes.size()) {
       bytes[write] = '\n';
     } else {
@@ -87,8 +83,7 @@ void StringList::LoadFromBytes(std::string bytes) {
 }
 
 std::string StringList::SaveToBytes() const {
-  if (line_end_ == kCrLf)
-    return bytes_;
+  if (line_end_ == kCrLf) return bytes_;
   std::string saved;
   saved.reserve(bytes_.size() + starts_.size() * (kCrLf.size() - line_end_.size()));
   for (int index = 0; index < Count(); ++index) {

@@ -7,13 +7,10 @@ namespace {
 // Maps every byte to its lower-case form.
 constexpr std::array<unsigned char, 256> MakeLowerTable() {
   std::array<unsigned char, 256> table{};
-  for (int byte = 0; byte < 256; ++byte)
-    table[byte] = static_cast<unsigned char>(byte);
-  for (int byte = 'A'; byte <= 'Z'; ++byte)
-    table[byte] = static_cast<unsigned char>(byte + 32);
+  for (int byte = 0; byte < 256; ++byte) table[byte] = static_cast<unsigned char>(byte);
+  for (int byte = 'A'; byte <= 'Z'; ++byte) table[byte] = static_cast<unsigned char>(byte + 32);
   for (int byte = 0xC0; byte <= 0xDE; ++byte) {
-    if (byte != 0xD7)
-      table[byte] = static_cast<unsigned char>(byte + 32);
+    if (byte != 0xD7) table[byte] = static_cast<unsigned char>(byte + 32);
   }
   table[0x8A] = 0x9A;  // Š
   table[0x8C] = 0x9C;  // Œ
@@ -27,8 +24,7 @@ constexpr std::array<unsigned char, 256> kLower = MakeLowerTable();
 }  // namespace
 
 bool EqualIgnoringCase1252(std::string_view left, std::string_view right) {
-  if (left.size() != right.size())
-    return false;
+  if (left.size() != right.size()) return false;
   for (size_t i = 0; i < left.size(); ++i) {
     if (kLower[static_cast<unsigned char>(left[i])] !=
         kLower[static_cast<unsigned char>(right[i])]) {

@@ -34,24 +34,18 @@ size_t Utf8SequenceLength(std::string_view text) {
     length = 2;
   } else if (lead >= 0xE0 && lead <= 0xEF) {
     length = 3;
-    if (lead == 0xE0)
-      low = 0xA0;
-    if (lead == 0xED)
-      high = 0x9F;  // no surrogates
+    if (lead == 0xE0) low = 0xA0;
+    if (lead == 0xED) high = 0x9F;  // no surrogates
   } else if (lead >= 0xF0 && lead <= 0xF4) {
     length = 4;
-    if (lead == 0xF0)
-      low = 0x90;
-    if (lead == 0xF4)
-      high = 0x8F;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;
   } else {
     return 0;
   }
-  if (text.size() < length || byte(1) < low || byte(1) > high)
-    return 0;
+  if (text.size() < length || byte(1) < low || byte(1) > high) return 0;
   for (size_t i = 2; i < length; ++i) {
-    if (byte(i) < 0x80 || byte(i) > 0xBF)
-      return 0;
+    if (byte(i) < 0x80 || byte(i) > 0xBF) return 0;
   }
   return length;
 }

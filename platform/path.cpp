@@ -7,8 +7,7 @@
 
 std::string FolderPart(std::string_view path) {
   const size_t separator = path.rfind('/');
-  if (separator == std::string_view::npos)
-    return {};
+  if (separator == std::string_view::npos) return {};
   return std::string(path.substr(0, separator + 1));
 }
 
@@ -17,8 +16,7 @@ std::string FullPath(std::string_view path) {
   if (result.is_relative()) {
     std::error_code error;
     const std::filesystem::path current = std::filesystem::current_path(error);
-    if (!error)
-      result = current / result;
+    if (!error) result = current / result;
   }
   return result.lexically_normal().string();
 }

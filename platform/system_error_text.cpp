@@ -8,8 +8,7 @@ std::string SystemErrorText(int error_number) {
   std::string text = strerror_r(error_number, buffer, sizeof buffer);
   while (!text.empty()) {
     const char last = text.back();
-    if (last != ' ' && last != '\r' && last != '\n' && last != '.')
-      break;
+    if (last != ' ' && last != '\r' && last != '\n' && last != '.') break;
     text.pop_back();
   }
   return text;

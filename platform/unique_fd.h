@@ -11,8 +11,7 @@ class UniqueFd {
   explicit UniqueFd(int fd) : fd_(fd) {}
   UniqueFd(UniqueFd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
   UniqueFd& operator=(UniqueFd&& other) noexcept {
-    if (this != &other)
-      Reset(std::exchange(other.fd_, -1));
+    if (this != &other) Reset(std::exchange(other.fd_, -1));
     return *this;
   }
   UniqueFd(const UniqueFd&) = delete;
@@ -30,8 +29,7 @@ class UniqueFd {
   }
 
   void Reset(int fd = -1) {
-    if (fd_ >= 0)
-      ::close(fd_);
+    if (fd_ >= 0) ::close(fd_);
     fd_ = fd;
   }
 

@@ -27,10 +27,8 @@ namespace {
 // it is held, a writer's open waits for it. A writer's open also signals the holder; the
 // signal is SIGURG, ignored by default, so that it can never end this process.
 void DenyWriters(int fd, const std::string& path) {
-  if (fcntl(fd, F_SETSIG, SIGURG) == 0 && fcntl(fd, F_SETLEASE, F_RDLCK) == 0)
-    return;
-  if (errno == EAGAIN)
-    ThrowOpenError(path, EBUSY);
+  if (fcntl(fd, F_SETSIG, SIGURG) == 0 && fcntl(fd, F_SETLEASE, F_RDLCK) == 0) return;
+  if (errno == EAGAIN) ThrowOpenError(path, EBUSY);
   // No lease here (another user's file, a file system without leases): go on unchecked.
 }
 
@@ -39,15 +37,11 @@ std::string ReadAll(int fd, off_t size_hint) {
   std::string bytes(size_hint > 0 ? static_cast<size_t>(size_hint) + 1 : 4096, '\0');
   size_t used = 0;
   for (;;) {
-    if (used == bytes.size())
-      bytes.resize(bytes.size() * 2);
+    if (used == bytes.size()) bytes.resize(bytes.size() * 2);
     const ssize_t got = read(fd, bytes.data() + used, bytes.size() - used);
-    if (got < 0 && errno == EINTR)
-      continue;
-    if (got < 0)
-      throw StreamReadError();
-    if (got == 0)
-      break;
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) throw StreamReadError();
+    if (got == 0) break;
     used += static_cast<size_t>(got);
   }
   bytes.resize(used);
@@ -58,10 +52,8 @@ std::string ReadAll(int fd, off_t size_hint) {
 bool WriteAll(int fd, std::string_view bytes) {
   while (!bytes.empty()) {
     const ssize_t written = write(fd, bytes.data(), bytes.size());
-    if (written < 0 && errno == EINTR)
-      continue;
-    if (written <= 0)
-      return false;
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return false;
     bytes.remove_prefix(static_cast<size_t>(written));
   }
   return true;
@@ -81,8 +73,7 @@ OpenedTarget OpenTarget(const std::string& path) {
   if (!target.created && errno == EEXIST) {
     target.fd = UniqueFd(open(path.c_str(), O_WRONLY | O_CLOEXEC));
   }
-  if (!target.fd.Valid())
-    ThrowCreateError(path, errno);
+  if (!target.fd.Valid()) ThrowCreateError(path, errno);
   if (flock(target.fd.Get(), LOCK_EX | LOCK_NB) != 0) {
     ThrowCreateError(path, errno == EWOULDBLOCK ? EBUSY : errno);
   }
@@ -105,8 +96,7 @@ void WriteInPlace(OpenedTarget& target, std::string_view bytes) {
     ThrowCreateError(target.path, errno);
   }
   const bool written = WriteAll(target.fd.Get(), bytes);
-  if (!target.fd.Close() || !written)
-    throw StreamWriteError();
+  if (!target.fd.Close() || !written) throw StreamWriteError();
 }
 
 // Writes a temporary file beside the target and renames it over the target. Returns
@@ -115,14 +105,12 @@ bool ReplaceByRename(OpenedTarget& target, std::string_view bytes) {
   const std::string folder = FolderPart(target.path);
   std::string temporary = folder + "." + target.path.substr(folder.size()) + ".XXXXXX";
   UniqueFd fd(mkostemp(temporary.data(), O_CLOEXEC));
-  if (!fd.Valid())
-    return false;
+  if (!fd.Valid()) return false;
   const bool written = WriteAll(fd.Get(), bytes) &&
                        fchmod(fd.Get(), target.status.st_mode & 07777) == 0 && fsync(fd.Get()) == 0;
   if (!fd.Close() || !written) {
     unlink(temporary.c_str());
-    if (target.created)
-      unlink(target.path.c_str());
+    if (target.created) unlink(target.path.c_str());
     throw StreamWriteError();
   }
   if (rename(temporary.c_str(), target.path.c_str()) != 0) {
@@ -137,20 +125,16 @@ bool ReplaceByRename(OpenedTarget& target, std::string_view bytes) {
 
 std::string ReadWholeFile(const std::string& path) {
   UniqueFd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (!fd.Valid())
-    ThrowOpenError(path, errno);
+  if (!fd.Valid()) ThrowOpenError(path, errno);
   struct stat status {};
-  if (fstat(fd.Get(), &status) != 0)
-    ThrowOpenError(path, errno);
-  if (S_ISDIR(status.st_mode))
-    ThrowOpenError(path, EISDIR);
+  if (fstat(fd.Get(), &status) != 0) ThrowOpenError(path, errno);
+  if (S_ISDIR(status.st_mode)) ThrowOpenError(path, EISDIR);
   DenyWriters(fd.Get(), path);
   return ReadAll(fd.Get(), status.st_size);  // closing the file ends the lease
 }
 
 void WriteWholeFile(const std::string& path, std::string_view bytes) {
   OpenedTarget target = OpenTarget(path);
-  if (ReplaceableByRename(target) && ReplaceByRename(target, bytes))
-    return;
+  if (ReplaceableByRename(target) && ReplaceByRename(target, bytes)) return;
   WriteInPlace(target, bytes);
 }
