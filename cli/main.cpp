@@ -8,15 +8,12 @@
 #include "cli/command_line.h"
 #include "cli/terminal_progress.h"
 #include "cli/usage_error.h"
-#include "conversion/captions.h"
+#include "conversion/radio_type.h"
 #include "conversion/conversion_run.h"
 #include "conversion/region_table.h"
 #include "platform/display_text.h"
 #include "platform/path.h"
-
-#ifndef USERDB_FILE_VERSION
-#error "USERDB_FILE_VERSION must be defined by the build"
-#endif
+#include "platform/version_record.h"
 
 namespace {
 
@@ -26,6 +23,12 @@ constexpr int kExitUsage = 2;
 // The window's own refusals, before anything is read or written.
 constexpr char kFileMissing[] = "File not exists or blocked";
 constexpr char kNoRadioType[] = "Select your radio type please";
+
+// The file version of the program's version record, as the window's version label shows it.
+void PrintVersion() {
+  const auto record = VersionRecordOf(reinterpret_cast<const void*>(&PrintVersion));
+  std::puts(record ? record->file_version.c_str() : "Value Not Available");
+}
 
 void PrintError(std::string_view message) {
   std::fflush(stdout);  // the log so far comes before the error
@@ -83,7 +86,7 @@ int main(int argc, char** argv) {
         std::fputs(kUsageText, stdout);
         return 0;
       case CommandLine::Action::kVersion:
-        std::puts(USERDB_FILE_VERSION);
+        PrintVersion();
         return 0;
       case CommandLine::Action::kConvert:
         return Convert(command_line);

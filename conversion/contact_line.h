@@ -5,9 +5,7 @@
 #include <string_view>
 
 #include "conversion/conversion_lists.h"
-
-enum RadioType : int { kMd9600 = 0, kMd2017 = 1 };
-enum DisplayFormat : int { kFieldPerLine = 0, kCompact = 1 };
+#include "conversion/radio_type.h"
 
 // Fills with blanks (28 at most) or cuts the text to `width` bytes.
 std::string PadToWidth(std::string_view text, int width);

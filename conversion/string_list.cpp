@@ -55,25 +55,27 @@ void StringList::Reserve(size_t entries, size_t bytes) {
 }
 
 void StringList::LoadFromBytes(std::string bytes) {
-  bytes.resize(std::min(bytes.find('\0'), bytes.size()));
+  const size_t size = std::min(bytes.find('\0'), bytes.size());
   starts_.clear();
   // At most one line per CR or LF and one more; room never used is never touched.
-  starts_.reserve(std::count(bytes.begin(), bytes.end(), '\n') +
-                  std::count(bytes.begin(), bytes.end(), '\r') + 1);
+  starts_.reserve(std::count(bytes.begin(), bytes.begin() + size, '\n') +
+                  std::count(bytes.begin(), bytes.begin() + size, '\r') + 1);
   size_t read = 0;
   size_t write = 0;
-  while (read < bytes.size()) {
-    const size_t line_end = std::min(bytes.find_first_of(kCrLf, read), bytes.size());
+  while (read < size) {
+    const size_t line_end = std::min(bytes.find_first_of(kCrLf, read), size);
     starts_.push_back(write);
     std::memmove(bytes.data() + write, bytes.data() + read, line_end - read);
     write += line_end - read;
     read = line_end;
-    if (read < bytes.size() && bytes[read] == '\r') ++read;
-    if (read < bytes.size() && bytes[read] == '\n') ++read;
+    if (read < size && bytes[read] == '\r') ++read;
+    if (read < size && bytes[read] == '\n') ++read;
+    // Each line end took at least one byte, so the LF fits, but for a last line
+    // without line end.
     if (write < bytes.size()) {
       bytes[write] = '\n';
     } else {
-      bytes.push_back('\n');  // the last line had no line end
+      bytes.push_back('\n');
     }
     ++write;
   }
