@@ -1,0 +1,96 @@
+// Text helpers of the platform layer: case-insensitive comparison, display conversion,
+// path rules and system error texts.
+#include <errno.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "platform/case_insensitive_1252.h"
+#include "platform/display_text.h"
+#include "platform/path.h"
+#include "platform/system_error_text.h"
+#include "tests/support/temp_folder.h"
+
+namespace {
+
+TEST(EqualIgnoringCase1252Test, PairsLettersOnly) {
+  struct Case {
+    const char* left;
+    const char* right;
+    bool equal;
+  };
+  const Case cases[] = {
+      {"Bayern", "bAYERN", true},
+      {"\xC4\xD6\xDC", "\xE4\xF6\xFC", true},  // ÄÖÜ / äöü
+      {"\x8A\x8C\x8E\x9F", "\x9A\x9C\x9E\xFF", true},
+      {"\xD7", "\xF7", false},  // × and ÷ are not a pair
+      {"\xDF", "ss", false},
+      {"a\xA0"
+       "b",
+       "A\xA0"
+       "B",
+       true},
+      {"a b",
+       "a\xA0"
+       "b",
+       false},
+      {"abc", "abcd", false},
+      {"", "", true},
+      {"[", "{", false},  // differ by 0x20 but are not letters
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(EqualIgnoringCase1252(c.left, c.right), c.equal) << c.left << " / " << c.right;
+  }
+}
+
+TEST(DisplayUtf8Test, KeepsUtf8AndReadsOtherBytesAsWindows1252) {
+  EXPECT_EQ(DisplayUtf8("plain"), "plain");
+  EXPECT_EQ(DisplayUtf8("J\xC3\xB6rg"), "J\xC3\xB6rg");  // UTF-8 stays
+  EXPECT_EQ(DisplayUtf8("ge\xF6"
+                        "ffnet"),
+            "ge\xC3\xB6"
+            "ffnet");                                                      // ö in 1252
+  EXPECT_EQ(DisplayUtf8("\x80\xA0\x9F"), "\xE2\x82\xAC\xC2\xA0\xC5\xB8");  // € nbsp Ÿ
+  // A path in UTF-8 inside a Windows-1252 message reads right in both parts.
+  EXPECT_EQ(DisplayUtf8("/home/j\xC3\xB6rg ge\xF6"
+                        "ffnet"),
+            "/home/j\xC3\xB6rg ge\xC3\xB6"
+            "ffnet");
+  EXPECT_EQ(DisplayUtf8("\xED\xA0\x80"), "\xC3\xAD\xC2\xA0\xE2\x82\xAC");  // no surrogates
+}
+
+TEST(PathTest, FolderPartEndsAtTheLastSlash) {
+  EXPECT_EQ(FolderPart("/data/radio/UserDb.bin"), "/data/radio/");
+  EXPECT_EQ(FolderPart("UserDb.bin"), "");
+  EXPECT_EQ(FolderPart("C:UserDb.bin"), "");  // a colon is an ordinary character
+  EXPECT_EQ(FolderPart("/"), "/");
+  EXPECT_EQ(FolderPart("a/b/"), "a/b/");
+}
+
+TEST(PathTest, FullPathCompletesAgainstTheCurrentFolder) {
+  test_support::TempFolder folder;
+  ASSERT_EQ(chdir(folder.Path().c_str()), 0);
+  EXPECT_EQ(FullPath("x.bin"), folder.Path() + "/x.bin");
+  EXPECT_EQ(FullPath("./a/../x.bin"), folder.Path() + "/x.bin");
+  EXPECT_EQ(FullPath("/abs//x.bin"), "/abs/x.bin");
+}
+
+TEST(PathTest, FileExistsForFilesButNotFolders) {
+  test_support::TempFolder folder;
+  test_support::WriteFile(folder / "f", "");
+  EXPECT_TRUE(FileExists(folder / "f"));
+  EXPECT_FALSE(FileExists(folder.Path()));
+  EXPECT_FALSE(FileExists(folder / "none"));
+  EXPECT_FALSE(FileExists(""));
+}
+
+TEST(SystemErrorTextTest, EndsWithoutFullStopOrBlanks) {
+  EXPECT_EQ(SystemErrorText(ENOENT), "No such file or directory");
+  EXPECT_EQ(SystemErrorText(EACCES), "Permission denied");
+  const std::string unknown = SystemErrorText(123456);
+  ASSERT_FALSE(unknown.empty());
+  EXPECT_NE(unknown.back(), '.');
+  EXPECT_NE(unknown.back(), ' ');
+}
+
+}  // namespace
