@@ -1,0 +1,69 @@
+// The command line of userdb2csv, parsed.
+#include "cli/command_line.h"
+
+#include <gtest/gtest.h>
+
+#include "cli/usage_error.h"
+
+namespace {
+
+TEST(ParseCommandLineTest, TakesWordsDigitsAndBothOptionForms) {
+  struct Case {
+    std::vector<std::string> arguments;
+    int radio_type;
+    int display_format;
+  };
+  const Case cases[] = {
+      {{"--radio", "md9600", "in.bin"}, 0, 1},
+      {{"--radio", "1", "in.bin"}, 1, 1},
+      {{"--radio=md2017", "--format=field-per-line", "in.bin"}, 1, 0},
+      {{"in.bin", "--format", "0", "--radio", "0"}, 0, 0},
+      {{"--format", "compact", "--radio", "md2017", "in.bin"}, 1, 1},
+      {{"in.bin"}, -1, 1},  // the missing radio type is refused later, as the window does
+  };
+  for (const Case& c : cases) {
+    const CommandLine parsed = ParseCommandLine(c.arguments);
+    EXPECT_EQ(parsed.action, CommandLine::Action::kConvert);
+    EXPECT_EQ(parsed.radio_type, c.radio_type);
+    EXPECT_EQ(parsed.display_format, c.display_format);
+    EXPECT_EQ(parsed.input_path, "in.bin");
+  }
+}
+
+TEST(ParseCommandLineTest, DoubleDashEndsTheOptions) {
+  EXPECT_EQ(ParseCommandLine({"--radio", "0", "--", "--odd name"}).input_path, "--odd name");
+  EXPECT_EQ(ParseCommandLine({"--radio", "0", "-"}).input_path, "-");
+}
+
+TEST(ParseCommandLineTest, HelpAndVersionWin) {
+  EXPECT_EQ(ParseCommandLine({"--help"}).action, CommandLine::Action::kHelp);
+  EXPECT_EQ(ParseCommandLine({"--radio", "0", "-h"}).action, CommandLine::Action::kHelp);
+  EXPECT_EQ(ParseCommandLine({"--version"}).action, CommandLine::Action::kVersion);
+}
+
+TEST(ParseCommandLineTest, RefusesWhatItCannotUnderstand) {
+  struct Case {
+    std::vector<std::string> arguments;
+    std::string message;
+  };
+  const Case cases[] = {
+      {{"--radio", "md9601", "in.bin"},
+       "invalid value \"md9601\" for --radio (expected md9600 or 0, md2017 or 1)"},
+      {{"--radio", "0", "--format", "2", "in.bin"},
+       "invalid value \"2\" for --format (expected field-per-line or 0, compact or 1)"},
+      {{"--radio"}, "--radio needs a value"},
+      {{"--radio", "0"}, "no INPUT file given"},
+      {{"--radio", "0", "a", "b"}, "only one INPUT file can be converted at a time"},
+      {{"--colour", "in.bin"}, "unknown option --colour"},
+  };
+  for (const Case& c : cases) {
+    try {
+      ParseCommandLine(c.arguments);
+      ADD_FAILURE() << "accepted: " << c.message;
+    } catch (const UsageError& error) {
+      EXPECT_EQ(error.Message(), c.message);
+    }
+  }
+}
+
+}  // namespace
