@@ -6,6 +6,14 @@
 
 #include "conversion/conversion_lists.h"
 #include "conversion/radio_type.h"
+#include "conversion/region_lookup.h"
+
+// What the composition of a contact line reads and changes.
+struct CompositionContext {
+  StringList& field_list;  // FieldList; fields 4 and 6 are abbreviated in place
+  const RegionLookup& regions;
+  const LogLine& log;
+};
 
 // Fills with blanks (28 at most) or cuts the text to `width` bytes.
 std::string PadToWidth(std::string_view text, int width);
@@ -16,8 +24,7 @@ std::string ComposeDisplayName(const StringList& field_list, const LogLine& log)
 
 // Extends `line_text`, which holds the DMR ID on entry, part by part into the contact
 // line for `radio_type`; `display_format` matters for kMd2017 only (kFieldPerLine, or any
-// other value for compact). Abbreviates fields 4 and 6 of FieldList in place. Throws
-// ListIndexError when a field it reads is missing; `line_text` then holds the parts
-// appended so far.
-void ComposeContactLine(int radio_type, int display_format, ConversionLists& lists,
-                        std::string& line_text, const LogLine& log);
+// other value for compact). Throws ListIndexError when a field it reads is missing;
+// `line_text` then holds the parts appended so far.
+void ComposeContactLine(int radio_type, int display_format, const CompositionContext& context,
+                        std::string& line_text);

@@ -9,6 +9,9 @@ namespace {
 constexpr int kMinimumFields = 4;
 constexpr size_t kDmrIdLength = 7;
 constexpr int kProgressStep = 100;
+// A contact line is never more than this much longer than its input line: the display
+// name, the separators and the padding of the widest layout.
+constexpr size_t kMaxGrowthPerLine = 128;
 
 struct Counts {
   int32_t accepted = 0;
@@ -23,7 +26,8 @@ void LogFailedLine(const std::string& line_text, const StringList& field_list, c
 }
 
 void ConvertLine(int index, const ConversionRequest& request, ConversionLists& lists,
-                 const ConversionSinks& sinks, std::string& line_text, Counts& counts) {
+                 const RegionLookup& regions, const ConversionSinks& sinks, std::string& line_text,
+                 Counts& counts) {
   SplitFields(BlankToSonderzeichen(lists.InputLines.Get(index)), lists.FieldList);
   if (lists.FieldList.Count() < kMinimumFields) return;
   if (index % kProgressStep == 0) sinks.set_parts_complete(index);
@@ -35,7 +39,8 @@ void ConvertLine(int index, const ConversionRequest& request, ConversionLists& l
   }
   ++counts.accepted;  // also when the composition fails: the file name counts it
   try {
-    ComposeContactLine(request.radio_type, request.display_format, lists, line_text, sinks.log);
+    const CompositionContext context{lists.FieldList, regions, sinks.log};
+    ComposeContactLine(request.radio_type, request.display_format, context, line_text);
   } catch (const std::exception&) {
     LogFailedLine(line_text, lists.FieldList, sinks.log);
     return;
@@ -54,6 +59,7 @@ void ConversionRun(const ConversionRequest& request, ConversionLists& lists,
   lists.OutputLines.Clear();
   Counts counts;
   std::string line_text;  // LineText: the contact line being composed
+  const RegionLookup regions(lists.RegionNames, lists.RegionCodes);
 
   lists.InputLines.LoadFromFile(request.input_path);
   const int32_t line_count = lists.InputLines.Count();
@@ -62,9 +68,13 @@ void ConversionRun(const ConversionRequest& request, ConversionLists& lists,
   const int32_t total_parts = line_count - 1;
   sinks.set_total_parts(total_parts);
   sinks.set_parts_complete(0);
+  // Room for the largest output the input can give, so that the output never moves
+  // while it grows; memory that is not written to is never touched.
+  lists.OutputLines.Reserve(line_count,
+                            lists.InputLines.ByteCount() + line_count * kMaxGrowthPerLine);
 
   for (int32_t index = 0; index < line_count; ++index) {
-    ConvertLine(index, request, lists, sinks, line_text, counts);
+    ConvertLine(index, request, lists, regions, sinks, line_text, counts);
   }
 
   sinks.set_parts_complete(total_parts);

@@ -1,32 +1,62 @@
 #include "conversion/record_preparation.h"
 
+#include <algorithm>
+#include <cstring>
 #include <new>
-
-#include "platform/case_insensitive_1252.h"
 
 namespace {
 
 constexpr char kDelimiter = ',';
 constexpr char kSonderzeichen = '\xA0';
 
+// Byte classes of the split, looked up rather than compared: the split sees every byte
+// of a database that can run to millions of lines.
+struct ByteClasses {
+  bool ends_field[256] = {};  // the delimiter and every byte at or below blank
+  bool skippable[256] = {};   // 0x01 to 0x20
+
+  constexpr ByteClasses() {
+    ends_field[static_cast<unsigned char>(kDelimiter)] = true;
+    for (int byte = 0; byte <= 0x20; ++byte) {
+      ends_field[byte] = true;
+      skippable[byte] = byte != 0;
+    }
+  }
+};
+
+constexpr ByteClasses kClasses;
+
 bool IsSkippable(char byte) {
-  const auto value = static_cast<unsigned char>(byte);
-  return value >= 0x01 && value <= 0x20;
+  return kClasses.skippable[static_cast<unsigned char>(byte)];
+}
+bool EndsField(char byte) {
+  return kClasses.ends_field[static_cast<unsigned char>(byte)];
 }
 
-bool EndsField(char byte) {
-  return byte == kDelimiter || static_cast<unsigned char>(byte) <= 0x20;
+// Replaces every occurrence of one byte by another.
+void ReplaceAll(char* begin, char* end, char from, char to) {
+  while ((begin = static_cast<char*>(std::memchr(begin, from, end - begin)))) *begin++ = to;
+}
+
+bool IsRemovedByCleaning(char byte) {
+  return byte == '"' || byte == '(' || byte == ')';
+}
+
+// Searched byte by byte kind, which is much faster than testing each byte.
+bool HoldsRemovedBytes(std::string_view line) {
+  return line.find('"') != std::string_view::npos || line.find('(') != std::string_view::npos ||
+         line.find(')') != std::string_view::npos;
 }
 
 }  // namespace
 
 std::string BlankToSonderzeichen(std::string_view line) {
-  std::string cleaned;
-  cleaned.reserve(line.size());
-  for (const char byte : line) {
-    if (byte == '"' || byte == '(' || byte == ')') continue;
-    cleaned += byte == ' ' ? kSonderzeichen : byte;
+  std::string cleaned(line);
+  if (HoldsRemovedBytes(line)) {
+    cleaned.erase(std::remove_if(cleaned.begin(), cleaned.end(), IsRemovedByCleaning),
+                  cleaned.end());
   }
+  ReplaceAll(cleaned.data(), cleaned.data() + cleaned.size(), ' ', kSonderzeichen);
   return cleaned;
 }
 
@@ -51,17 +81,22 @@ void SplitFields(std::string_view text, StringList& field_list) {
   }
 }
 
-std::string SonderzeichenToBlank(std::string_view text, const LogLine& log) {
+void AppendSonderzeichenToBlank(std::string& out, std::string_view text, const LogLine& log) {
+  const size_t start = out.size();
   try {
-    std::string restored(text);
-    for (char& byte : restored) {
-      if (byte == kSonderzeichen) byte = ' ';
-    }
-    return restored;
+    out += text;
   } catch (const std::bad_alloc&) {
+    out.resize(start);
     log("Fehler SonderzeichenToBlank");
-    return std::string();
+    return;
   }
+  ReplaceAll(out.data() + start, out.data() + out.size(), kSonderzeichen, ' ');
+}
+
+std::string SonderzeichenToBlank(std::string_view text, const LogLine& log) {
+  std::string restored;
+  AppendSonderzeichenToBlank(restored, text, log);
+  return restored;
 }
 
 bool IsPresent(std::string_view text) {
@@ -71,14 +106,8 @@ bool IsPresent(std::string_view text) {
   return false;
 }
 
-void AbbreviateRegion(ConversionLists& lists, int index) {
-  const std::string_view field = lists.FieldList.Get(index);
-  for (int row = 0; row < lists.RegionNames.Count(); ++row) {
-    if (EqualIgnoringCase1252(field, lists.RegionNames.Get(row))) {
-      lists.FieldList.Set(index, lists.RegionCodes.Get(row));
-      return;
-    }
-  }
+void AbbreviateRegion(StringList& field_list, int index, const RegionLookup& regions) {
+  if (const auto code = regions.CodeFor(field_list.Get(index))) field_list.Set(index, *code);
 }
 
 std::string JoinFields(const StringList& field_list) {

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "conversion/conversion_lists.h"
+#include "conversion/region_lookup.h"
 
 // Field roles in FieldList.
 enum FieldIndex : int {
@@ -29,15 +30,17 @@ void SplitFields(std::string_view cleaned_line, StringList& field_list);
 // Turns every 0xA0 back into a blank. Should that fail (memory exhausted), logs
 // "Fehler SonderzeichenToBlank" and returns an empty text; it never throws.
 std::string SonderzeichenToBlank(std::string_view text, const LogLine& log);
+// The same, appended to `out`; on failure `out` stays as it was.
+void AppendSonderzeichenToBlank(std::string& out, std::string_view text, const LogLine& log);
 
 // True when the text holds a byte above 0x20, i.e. is not empty once blanks and control
 // characters are trimmed from both ends (0xA0 counts as a character).
 bool IsPresent(std::string_view text);
 
-// Replaces FieldList[index] by its region code when it names a region of the table
+// Replaces field_list[index] by its region code when it names a region of the table
 // (compared ignoring letter case, untrimmed). Throws ListIndexError when the field
 // does not exist.
-void AbbreviateRegion(ConversionLists& lists, int index);
+void AbbreviateRegion(StringList& field_list, int index, const RegionLookup& regions);
 
 // The fields joined by ",", as they are (0xA0 stays).
 std::string JoinFields(const StringList& field_list);

@@ -12,6 +12,14 @@ constexpr std::string_view kCrLf = "\r\n";
 // more room than the line end it replaces.
 constexpr std::string_view kLoadedLineEnd = "\n";
 
+// The position of the first CR or LF at or after `from`, or `size`.
+size_t FindLineEnd(const char* bytes, size_t from, size_t size) {
+  const void* lf = std::memchr(bytes + from, '\n', size - from);
+  const size_t lf_at = lf ? static_cast<const char*>(lf) - bytes : size;
+  const void* cr = std::memchr(bytes + from, '\r', lf_at - from);
+  return cr ? static_cast<const char*>(cr) - bytes : lf_at;
+}
+
 }  // namespace
 
 void StringList::CheckIndex(int index) const {
@@ -57,13 +65,10 @@ void StringList::Reserve(size_t entries, size_t bytes) {
 void StringList::LoadFromBytes(std::string bytes) {
   const size_t size = std::min(bytes.find('\0'), bytes.size());
   starts_.clear();
-  // At most one line per CR or LF and one more; room never used is never touched.
-  starts_.reserve(std::count(bytes.begin(), bytes.begin() + size, '\n') +
-                  std::count(bytes.begin(), bytes.begin() + size, '\r') + 1);
   size_t read = 0;
   size_t write = 0;
   while (read < size) {
-    const size_t line_end = std::min(bytes.find_first_of(kCrLf, read), size);
+    const size_t line_end = FindLineEnd(bytes.data(), read, size);
     starts_.push_back(write);
     std::memmove(bytes.data() + write, bytes.data() + read, line_end - read);
     write += line_end - read;

@@ -23,6 +23,8 @@ class ListIndexError : public Exception {
 class StringList {
  public:
   int Count() const { return static_cast<int>(starts_.size()); }
+  // The bytes the entries take, with one line end each.
+  size_t ByteCount() const { return bytes_.size(); }
 
   // The entry's text; valid until the list next changes. Throws ListIndexError.
   std::string_view Get(int index) const;

@@ -26,7 +26,8 @@ class ContactLineTest : public ::testing::Test {
     std::string line_text(lists_.FieldList.Get(0));
     bool threw = false;
     try {
-      ComposeContactLine(radio_type, display_format, lists_, line_text, log_);
+      const RegionLookup regions(lists_.RegionNames, lists_.RegionCodes);
+      ComposeContactLine(radio_type, display_format, {lists_.FieldList, regions, log_}, line_text);
     } catch (const ListIndexError&) {
       threw = true;
     }

@@ -91,7 +91,7 @@ class AbbreviateRegionTest : public ::testing::Test {
   std::string Abbreviate(const std::string& field) {
     lists_.FieldList.Clear();
     for (int i = 0; i < 7; ++i) lists_.FieldList.Add(i == 4 ? field : "other");
-    AbbreviateRegion(lists_, 4);
+    AbbreviateRegion(lists_.FieldList, 4, RegionLookup(lists_.RegionNames, lists_.RegionCodes));
     return std::string(lists_.FieldList.Get(4));
   }
 
@@ -163,15 +163,31 @@ TEST_F(AbbreviateRegionTest, MatchesWholeUntrimmedFieldsOnly) {
 TEST_F(AbbreviateRegionTest, MissingFieldFailsWithTheIndexError) {
   lists_.FieldList.Clear();
   lists_.FieldList.Add("only");
-  EXPECT_THROW(AbbreviateRegion(lists_, 6), ListIndexError);
+  EXPECT_THROW(
+      AbbreviateRegion(lists_.FieldList, 6, RegionLookup(lists_.RegionNames, lists_.RegionCodes)),
+      ListIndexError);
   EXPECT_EQ(lists_.FieldList.Count(), 1);
 }
 
-TEST_F(AbbreviateRegionTest, AnEmptyTableChangesNothing) {
-  ConversionLists empty;
-  for (int i = 0; i < 7; ++i) empty.FieldList.Add("Bayern");
-  AbbreviateRegion(empty, 4);
-  EXPECT_EQ(empty.FieldList.Get(4), "Bayern");
+TEST(RegionLookupTest, EmptyTableChangesNothing) {
+  StringList fields;
+  for (int i = 0; i < 7; ++i) fields.Add("Bayern");
+  AbbreviateRegion(fields, 4, RegionLookup(StringList(), StringList()));
+  EXPECT_EQ(fields.Get(4), "Bayern");
+}
+
+TEST(RegionLookupTest, FirstMatchingRowWins) {
+  StringList names, codes;
+  for (const auto& [name, code] :
+       {std::pair("Aa", "1"), std::pair("Bb", "2"), std::pair("aA", "3"), std::pair("Bbb", "4")}) {
+    names.Add(name);
+    codes.Add(code);
+  }
+  const RegionLookup regions(names, codes);
+  EXPECT_EQ(regions.CodeFor("AA"), "1");
+  EXPECT_EQ(regions.CodeFor("bbb"), "4");
+  EXPECT_EQ(regions.CodeFor("a"), std::nullopt);
+  EXPECT_EQ(regions.CodeFor("a much longer field than any name"), std::nullopt);
 }
 
 TEST(JoinFieldsTest, JoinsWithCommasAsSplit) {
