@@ -79,7 +79,7 @@ fuzz: deps
 
 bench: build
 	$(BUILD_DIR)/bin/conversion_bench
-	bench/run-whole-program $(BUILD_DIR)/bin/userdb2csv
+	bench/run-whole-program $(BUILD_DIR)
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
