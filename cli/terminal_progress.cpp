@@ -2,16 +2,10 @@
 
 #include <unistd.h>
 
-namespace {
-
-constexpr std::chrono::milliseconds kQuietTime(500);
-
-}  // namespace
-
-TerminalProgress::TerminalProgress(std::FILE* stream)
+TerminalProgress::TerminalProgress(std::FILE* stream, std::chrono::milliseconds quiet_time)
     : stream_(stream),
       enabled_(isatty(fileno(stream)) == 1),
-      start_(std::chrono::steady_clock::now()) {}
+      show_from_(std::chrono::steady_clock::now() + quiet_time) {}
 
 void TerminalProgress::SetTotalParts(int32_t total_parts) {
   if (percentage_.SetTotalParts(total_parts)) Show();
@@ -22,7 +16,7 @@ void TerminalProgress::SetPartsComplete(int32_t parts_complete) {
 }
 
 void TerminalProgress::Show() {
-  if (!enabled_ || std::chrono::steady_clock::now() - start_ < kQuietTime) return;
+  if (!enabled_ || std::chrono::steady_clock::now() < show_from_) return;
   std::fprintf(stream_, "\rConverting: %3d %%", static_cast<int>(percentage_.Percentage()));
   std::fflush(stream_);
   shown_ = true;

@@ -11,7 +11,8 @@
 
 class TerminalProgress {
  public:
-  explicit TerminalProgress(std::FILE* stream);
+  explicit TerminalProgress(std::FILE* stream,
+                            std::chrono::milliseconds quiet_time = std::chrono::milliseconds(500));
 
   void SetTotalParts(int32_t total_parts);
   void SetPartsComplete(int32_t parts_complete);
@@ -24,6 +25,6 @@ class TerminalProgress {
   std::FILE* stream_;
   bool enabled_;
   bool shown_ = false;
-  std::chrono::steady_clock::time_point start_;
+  std::chrono::steady_clock::time_point show_from_;
   ProgressPercentage percentage_;
 };

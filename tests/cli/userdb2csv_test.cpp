@@ -53,9 +53,12 @@ TEST(Userdb2csvTest, PrintsTheLogAndWritesTheContacts) {
 
 TEST(Userdb2csvTest, LogBytesArePrintedAsTheyAre) {
   TempFolder folder;
-  WriteFile(folder / "db.bin", "1234567,A,Jos\xE9 Mar\xED" "a,C,D\r\n");
+  WriteFile(folder / "db.bin",
+            "1234567,A,Jos\xE9 Mar\xED"
+            "a,C,D\r\n");
   const ProgramResult result = Userdb2csv({"--radio", "0", folder / "db.bin"});
-  EXPECT_NE(result.out.find("\nOrigin line: 1234567,A,Jos\xE9\xA0Mar\xED" "a,C,D\n"),
+  EXPECT_NE(result.out.find("\nOrigin line: 1234567,A,Jos\xE9\xA0Mar\xED"
+                            "a,C,D\n"),
             std::string::npos);
   EXPECT_EQ(result.exit_code, 0);
 }
