@@ -1,0 +1,7 @@
+#pragma once
+
+#include <string>
+
+// Where the current user's hive is kept: "$XDG_CONFIG_HOME/userdb-transform/registry.reg",
+// with "~/.config" when XDG_CONFIG_HOME is unset, empty or not an absolute path.
+std::string DefaultRegistryFilePath();
