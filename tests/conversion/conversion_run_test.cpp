@@ -24,6 +24,7 @@ using test_support::ReadFile;
 using test_support::TempFolder;
 using test_support::WriteFile;
 using ::testing::ElementsAre;
+using namespace std::string_literals;
 
 class ConversionRunTest : public ::testing::Test {
  protected:
@@ -108,8 +109,7 @@ TEST_F(ConversionRunTest, EmptyFileWritesAnEmptyContactsFile) {
 
 TEST_F(ConversionRunTest, NulEndsTheInputSilently) {
   const std::string input = folder_ / "nul.bin";
-  WriteFile(input,
-            std::string("1000001,A,B,C,D,E,F\r\n1000002,A,B\0,C,D,E,F\r\n1000003,A,B,C,D,E,F", 64));
+  WriteFile(input, "1000001,A,B,C,D,E,F\r\n1000002,A,B\0,C,D,E,F\r\n1000003,A,B,C,D,E,F"s);
   Run(input);
   EXPECT_EQ(log_[1], "Lines found: 2");
   EXPECT_EQ(log_[2], "Lines accepted : 1");
