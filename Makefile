@@ -8,7 +8,8 @@ FUZZ_SECONDS   ?= 60
 JOBS           ?= $(shell nproc)
 
 BUILD_PACKAGES := cmake ninja-build g++ make pkg-config binutils \
-                  libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev qt6-base-dev
+                  libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev qt6-base-dev \
+                  qt6-qpa-plugins fonts-liberation2
 TEST_PACKAGES  := xvfb xauth openbox x11-utils
 FUZZ_PACKAGES  := clang-14 libclang-rt-14-dev
 
@@ -60,7 +61,11 @@ unit-asan: deps
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 	  ctest --test-dir $(ASAN_DIR) --output-on-failure -j $(JOBS) -L unit
 
-gui: build test-deps
+# Starts the window on the desktop this runs in.
+gui: build
+	@if [ -z "$$DISPLAY" ] && [ -z "$$WAYLAND_DISPLAY" ]; then \
+	  echo "make gui needs a desktop session: neither DISPLAY nor WAYLAND_DISPLAY is set" >&2; exit 1; \
+	fi
 	$(BUILD_DIR)/bin/userdb-transform
 
 # Coverage-guided fuzzing with libFuzzer (clang); FUZZ_SECONDS per target.
