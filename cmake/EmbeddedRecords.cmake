@@ -1,0 +1,40 @@
+# Records that a program carries in named ELF sections of its own file: the version record
+# (section VERSIONINFO) and the crash reporter's settings (section TQUORVEX). They are added
+# after linking, as sections that are not loaded into memory, so that a deployer can replace
+# them in a built program without compiling:
+#   objcopy --update-section TQUORVEX=<stream file> <program>
+
+set(VERSION_ORIGINAL_FILENAME "2018-01-11" CACHE STRING
+    "OriginalFilename field of the programs' version record: the release date")
+set(CRASH_SETTINGS_SOURCE "${CMAKE_SOURCE_DIR}/crash/crash_settings.txt" CACHE FILEPATH
+    "The crash reporter's settings of the programs, one property a line")
+
+set(VERSION_RECORD_FILE "${CMAKE_BINARY_DIR}/records/version_record.txt")
+set(CRASH_SETTINGS_STREAM "${CMAKE_BINARY_DIR}/records/crash_settings.tpf0")
+
+# Rewritten only when its content changes, so that programs relink only then.
+file(CONFIGURE OUTPUT "${VERSION_RECORD_FILE}"
+     CONTENT "FileVersion=${PROJECT_VERSION}\nOriginalFilename=${VERSION_ORIGINAL_FILENAME}\n")
+
+# Adds `file` as section `section` to the linked `target`; a changed file relinks it.
+function(add_record_section target section file)
+  add_custom_command(TARGET ${target} POST_BUILD
+    COMMAND ${CMAKE_OBJCOPY} --add-section ${section}=${file} $<TARGET_FILE:${target}>
+    VERBATIM)
+  set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${file})
+endfunction()
+
+# embed_version_record(<target>): the program's version record, from the project version and
+# VERSION_ORIGINAL_FILENAME.
+function(embed_version_record target)
+  add_record_section(${target} VERSIONINFO "${VERSION_RECORD_FILE}")
+endfunction()
+
+# embed_crash_settings(<target>): the crash reporter's settings record, built from
+# CRASH_SETTINGS_SOURCE by crash/tools. Every program that carries it is listed in the global
+# property CRASH_SETTINGS_PROGRAMS, so that the tests read the record back from each of them.
+function(embed_crash_settings target)
+  add_dependencies(${target} crash_settings_stream)
+  add_record_section(${target} TQUORVEX "${CRASH_SETTINGS_STREAM}")
+  set_property(GLOBAL APPEND PROPERTY CRASH_SETTINGS_PROGRAMS ${target})
+endfunction()

@@ -1,0 +1,18 @@
+#include "crash/crash_message_box.h"
+
+#include <cstdio>
+#include <string>
+
+#include "platform/display_text.h"
+
+void StandardErrorMessageBox::Show(std::string_view caption, std::string_view text) {
+  const std::string line = DisplayUtf8(caption) + ": " + DisplayUtf8(text) + "\n";
+  std::fwrite(line.data(), 1, line.size(), stderr);
+  std::fflush(stderr);
+}
+
+CrashMessageBox& ProcessMessageBox() {
+  // Stateless, and never destroyed: a box may be needed while the process ends.
+  static auto* box = new StandardErrorMessageBox;
+  return *box;
+}

@@ -1,0 +1,205 @@
+#include "platform/module_section.h"
+
+#include <elf.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <link.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+
+#include "platform/unique_fd.h"
+
+// The ELF structures are read as they lie in the file; only little-endian hosts read them.
+static_assert(std::endian::native == std::endian::little);
+
+namespace {
+
+constexpr std::string_view kDeletedSuffix = " (deleted)";
+
+// Calls `visit(info, is_first)` for every loaded module; the dynamic loader lists the
+// executable first.
+template <typename Visit>
+void ForEachModuleInfo(Visit visit) {
+  struct State {
+    Visit* visit;
+    bool first = true;
+  } state{&visit};
+  dl_iterate_phdr(
+      [](dl_phdr_info* info, size_t, void* data) {
+        auto* state = static_cast<State*>(data);
+        (*state->visit)(*info, state->first);
+        state->first = false;
+        return 0;
+      },
+      &state);
+}
+
+bool Contains(const dl_phdr_info& info, uintptr_t address) {
+  for (ElfW(Half) i = 0; i < info.dlpi_phnum; ++i) {
+    const ElfW(Phdr)& segment = info.dlpi_phdr[i];
+    if (segment.p_type != PT_LOAD) continue;
+    const uintptr_t start = info.dlpi_addr + segment.p_vaddr;
+    if (address >= start && address - start < segment.p_memsz) return true;
+  }
+  return false;
+}
+
+uintptr_t LowestAddress(const dl_phdr_info& info) {
+  uintptr_t lowest = UINTPTR_MAX;
+  for (ElfW(Half) i = 0; i < info.dlpi_phnum; ++i) {
+    const ElfW(Phdr)& segment = info.dlpi_phdr[i];
+    if (segment.p_type == PT_LOAD) lowest = std::min(lowest, info.dlpi_addr + segment.p_vaddr);
+  }
+  return lowest;
+}
+
+LoadedModule ModuleOf(const dl_phdr_info& info, bool is_executable) {
+  LoadedModule module;
+  module.load_bias = info.dlpi_addr;
+  module.is_executable = is_executable;
+  module.path =
+      is_executable ? ExecutablePath() : std::string(info.dlpi_name ? info.dlpi_name : "");
+  return module;
+}
+
+// Bounded reads of an open file: a read that would reach past the end fails instead.
+class FileBytes {
+ public:
+  FileBytes(int fd, uint64_t size) : fd_(fd), size_(size) {}
+
+  uint64_t Size() const { return size_; }
+
+  bool Read(uint64_t offset, uint64_t length, void* out) const {
+    if (offset > size_ || length > size_ - offset) return false;
+    auto* target = static_cast<char*>(out);
+    while (length > 0) {
+      const ssize_t got = pread(fd_, target, length, static_cast<off_t>(offset));
+      if (got < 0 && errno == EINTR) continue;
+      if (got <= 0) return false;
+      target += got;
+      offset += static_cast<uint64_t>(got);
+      length -= static_cast<uint64_t>(got);
+    }
+    return true;
+  }
+
+  std::optional<std::string> ReadBytes(uint64_t offset, uint64_t length) const {
+    if (offset > size_ || length > size_ - offset) return std::nullopt;
+    std::string bytes(length, '\0');
+    if (!Read(offset, length, bytes.data())) return std::nullopt;
+    return bytes;
+  }
+
+ private:
+  int fd_;
+  uint64_t size_;
+};
+
+bool IsElf64LittleEndian(const Elf64_Ehdr& header) {
+  return std::memcmp(header.e_ident, ELFMAG, SELFMAG) == 0 &&
+         header.e_ident[EI_CLASS] == ELFCLASS64 && header.e_ident[EI_DATA] == ELFDATA2LSB;
+}
+
+// The section header table, with the index of the section names' string table. A file
+// with more sections than its header can count keeps the real count and index in
+// section 0.
+std::optional<std::vector<Elf64_Shdr>> SectionHeaders(const FileBytes& file,
+                                                      const Elf64_Ehdr& header,
+                                                      uint32_t& names_index) {
+  if (header.e_shoff == 0 || header.e_shentsize < sizeof(Elf64_Shdr)) return std::nullopt;
+  Elf64_Shdr first{};
+  if (!file.Read(header.e_shoff, sizeof first, &first)) return std::nullopt;
+  const uint64_t count = header.e_shnum != 0 ? header.e_shnum : first.sh_size;
+  names_index = header.e_shstrndx != SHN_XINDEX ? header.e_shstrndx : first.sh_link;
+  if (count > (file.Size() - header.e_shoff) / header.e_shentsize) return std::nullopt;
+  std::vector<Elf64_Shdr> sections(count);
+  for (uint64_t i = 0; i < count; ++i) {
+    if (!file.Read(header.e_shoff + i * header.e_shentsize, sizeof(Elf64_Shdr), &sections[i])) {
+      return std::nullopt;
+    }
+  }
+  return sections;
+}
+
+bool NameIs(std::string_view names, uint32_t offset, std::string_view wanted) {
+  if (offset >= names.size()) return false;
+  const std::string_view rest = names.substr(offset);
+  const size_t end = rest.find('\0');
+  return end != std::string_view::npos && rest.substr(0, end) == wanted;
+}
+
+std::optional<std::string> FindSection(const FileBytes& file, std::string_view section_name) {
+  Elf64_Ehdr header{};
+  if (!file.Read(0, sizeof header, &header) || !IsElf64LittleEndian(header)) return std::nullopt;
+  uint32_t names_index = 0;
+  const auto sections = SectionHeaders(file, header, names_index);
+  if (!sections || names_index >= sections->size()) return std::nullopt;
+  const Elf64_Shdr& names_section = (*sections)[names_index];
+  if (names_section.sh_type == SHT_NOBITS) return std::nullopt;
+  const auto names = file.ReadBytes(names_section.sh_offset, names_section.sh_size);
+  if (!names) return std::nullopt;
+  for (const Elf64_Shdr& section : *sections) {
+    if (!NameIs(*names, section.sh_name, section_name)) continue;
+    if (section.sh_type == SHT_NOBITS) return std::string();
+    return file.ReadBytes(section.sh_offset, section.sh_size);
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<LoadedModule> ModuleContaining(const void* address) {
+  std::optional<LoadedModule> found;
+  const auto wanted = reinterpret_cast<uintptr_t>(address);
+  ForEachModuleInfo([&](const dl_phdr_info& info, bool is_executable) {
+    if (!found && Contains(info, wanted)) found = ModuleOf(info, is_executable);
+  });
+  return found;
+}
+
+std::vector<LoadedModule> LoadedModules() {
+  std::vector<std::pair<uintptr_t, LoadedModule>> modules;
+  ForEachModuleInfo([&](const dl_phdr_info& info, bool is_executable) {
+    modules.emplace_back(LowestAddress(info), ModuleOf(info, is_executable));
+  });
+  std::stable_sort(modules.begin(), modules.end(),
+                   [](const auto& left, const auto& right) { return left.first < right.first; });
+  std::vector<LoadedModule> result;
+  for (auto& entry : modules) result.push_back(std::move(entry.second));
+  return result;
+}
+
+std::string ExecutablePath() {
+  std::string path(256, '\0');
+  for (;;) {
+    const ssize_t length = readlink("/proc/self/exe", path.data(), path.size());
+    if (length < 0) return {};
+    if (static_cast<size_t>(length) < path.size()) {
+      path.resize(static_cast<size_t>(length));
+      break;
+    }
+    path.resize(path.size() * 2);
+  }
+  // A program file replaced while it runs keeps its old name with this mark.
+  if (path.ends_with(kDeletedSuffix)) path.resize(path.size() - kDeletedSuffix.size());
+  return path;
+}
+
+std::optional<std::string> ReadElfSection(const std::string& path, std::string_view section_name) {
+  // Not blocking keeps a FIFO in place of the file from stopping the reader.
+  const UniqueFd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  struct stat status {};
+  if (!fd.Valid() || fstat(fd.Get(), &status) != 0 || !S_ISREG(status.st_mode)) {
+    return std::nullopt;
+  }
+  return FindSection(FileBytes(fd.Get(), static_cast<uint64_t>(status.st_size)), section_name);
+}
+
+std::optional<std::string> ReadModuleSection(const LoadedModule& module,
+                                             std::string_view section_name) {
+  return ReadElfSection(module.is_executable ? "/proc/self/exe" : module.path, section_name);
+}
