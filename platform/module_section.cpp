@@ -201,5 +201,9 @@ std::optional<std::string> ReadElfSection(const std::string& path, std::string_v
 
 std::optional<std::string> ReadModuleSection(const LoadedModule& module,
                                              std::string_view section_name) {
-  return ReadElfSection(module.is_executable ? "/proc/self/exe" : module.path, section_name);
+  if (module.is_executable) return ReadElfSection("/proc/self/exe", section_name);
+  // A module without a file of its own (the kernel's vDSO) is named without a folder: a
+  // file of that name in the current folder is not it.
+  if (!module.path.starts_with('/')) return std::nullopt;
+  return ReadElfSection(module.path, section_name);
 }

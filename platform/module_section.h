@@ -31,6 +31,7 @@ std::string ExecutablePath();
 std::optional<std::string> ReadElfSection(const std::string& path, std::string_view section_name);
 
 // The section of a loaded module's file. The executable is read through /proc/self/exe,
-// which stays the running program even when its path was replaced meanwhile.
+// which stays the running program even when its path was replaced meanwhile; a module
+// without a path from the root has no file to read.
 std::optional<std::string> ReadModuleSection(const LoadedModule& module,
                                              std::string_view section_name);

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstring>
+#include <filesystem>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -245,6 +246,18 @@ TEST(ReadModuleSection, ReadsTheRunningExecutablesOwnSection) {
   EXPECT_EQ(ReadModuleSection(*module, "VERSIONINFO"),
             "FileVersion=1.0.1.16\nOriginalFilename=2018-01-11\n");
   EXPECT_EQ(ReadModuleSection(*module, "NO SUCH SECTION"), std::nullopt);
+}
+
+TEST(ReadModuleSection, ReadsNoFileForAModuleNamedWithoutFolder) {
+  TempFolder folder;
+  WriteFile(folder / "linux-vdso.so.1", MakeElf(kFixtureSections));
+  const std::filesystem::path previous = std::filesystem::current_path();
+  std::filesystem::current_path(folder.Path());
+  const auto section = ReadModuleSection({"linux-vdso.so.1", 0x7000, false}, "TQUORVEX");
+  std::filesystem::current_path(previous);
+  EXPECT_EQ(section, std::nullopt);
+  EXPECT_EQ(ReadModuleSection({folder / "linux-vdso.so.1", 0x7000, false}, "TQUORVEX"),
+            "the record");
 }
 
 }  // namespace
