@@ -1,0 +1,8 @@
+// The application's title, the caption of its message boxes.
+#pragma once
+
+#include <QString>
+
+// The program file's name without folder and extension, its first character in upper case
+// and every other in lower case: "/usr/local/bin/userdb-transform" gives "Userdb-transform".
+QString ApplicationTitle(const QString& program_path);

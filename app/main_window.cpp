@@ -1,0 +1,260 @@
+#include "app/main_window.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScopeGuard>
+#include <QStringList>
+#include <QStyle>
+#include <exception>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/appearance.h"
+#include "app/gradient_progress_bar.h"
+#include "app/option_group.h"
+#include "app/screen_text.h"
+#include "app/version_caption.h"
+#include "conversion/conversion_run.h"
+#include "conversion/radio_type.h"
+#include "conversion/region_table.h"
+#include "platform/path.h"
+#include "settings/selections.h"
+
+namespace {
+
+constexpr char kCaption[] = "Transform UserDb.bin for VI9600/MD2017 usage";
+constexpr char kVersionCaption[] = "Ver.: ";
+constexpr char kFileMissing[] = "File not exists or blocked";
+constexpr char kNoRadioType[] = "Select your radio type please";
+
+// The window as drawn: its client area, and its outer rectangle where nothing else places it.
+constexpr QSize kDesignedClient(504, 340);
+constexpr WindowRectangle kDesignedPlacement{286, 242, 286 + 520, 242 + 378};
+constexpr QSize kMinimumOuterSize(400, 310);
+constexpr int kTransformMinimumWidth = 75;
+
+constexpr Anchors kTopLeft = kAnchorLeft | kAnchorTop;
+constexpr Anchors kTopRight = kAnchorTop | kAnchorRight;
+constexpr Anchors kTopLeftRight = kAnchorLeft | kAnchorTop | kAnchorRight;
+constexpr Anchors kAllEdges = kAnchorLeft | kAnchorTop | kAnchorRight | kAnchorBottom;
+
+std::vector<std::string> Captions(const auto& captions) {
+  return std::vector<std::string>(std::begin(captions), std::end(captions));
+}
+
+}  // namespace
+
+TfrmUserDb::TfrmUserDb(RegistryStore& store, UnhandledErrorHandler& error_handler,
+                       QString application_title)
+    : store_(store),
+      error_handler_(error_handler),
+      application_title_(std::move(application_title)),
+      layout_(kDesignedClient),
+      placement_(*this),
+      saver_(store, placement_, error_box_) {
+  setObjectName("frmUserDb");
+  setWindowTitle(kCaption);
+  setFont(WindowFont());
+  setStyleSheet(WindowStyleSheet());
+  CreateControls();
+  SetTabOrder();
+  placement_.SetMinimumOuterSize(kMinimumOuterSize);
+  placement_.SetNormalRectangle(kDesignedPlacement);
+  // Failures here are reported and the window is made all the same, without what the
+  // failed step would have done.
+  try {
+    saver_.PrepareInitialPosition();
+  } catch (...) {
+    error_handler_.Handle(std::current_exception());
+  }
+  try {
+    FormCreate();
+  } catch (...) {
+    error_handler_.Handle(std::current_exception());
+  }
+}
+
+TfrmUserDb::~TfrmUserDb() = default;
+
+void TfrmUserDb::CreateControls() {
+  lblUserdbauswahl = new QLabel("Select UserDb.bin first", this);
+  lblUserdbauswahl->setObjectName("lblUserdbauswahl");
+  layout_.Add(lblUserdbauswahl, QRect(16, 8, 105, 13), kTopLeft, true);
+
+  lblVersion = new QLabel(kVersionCaption, this);
+  lblVersion->setObjectName("lblVersion");
+  layout_.Add(lblVersion, QRect(362, 8, 25, 13), kTopRight, true);
+
+  edtUserdbauswahl = new QLineEdit(this);
+  edtUserdbauswahl->setObjectName("edtUserdbauswahl");
+  QAction* browse = edtUserdbauswahl->addAction(style()->standardIcon(QStyle::SP_DirOpenIcon),
+                                                QLineEdit::TrailingPosition);
+  connect(browse, &QAction::triggered, this, [this] { edtUserdbauswahlButtonClick(); });
+  layout_.Add(edtUserdbauswahl, QRect(18, 24, 474, 21), kTopLeftRight);
+
+  grpRadioType =
+      new OptionGroup("Select radio type for output format", Captions(kRadioTypeCaptions), 2, this);
+  grpRadioType->setObjectName("grpRadioType");
+  grpRadioType->SetItemIndex(kMd9600);
+  connect(grpRadioType, &OptionGroup::Changing, this,
+          [this](int new_index) { grpRadioTypeChanging(new_index); });
+  layout_.Add(grpRadioType, QRect(18, 56, 217, 41), kTopLeft);
+
+  grpDataType =
+      new OptionGroup("Display format (MD2017 only)", Captions(kDisplayFormatCaptions), 2, this);
+  grpDataType->setObjectName("grpDataType");
+  grpDataType->SetItemIndex(kCompact);
+  layout_.Add(grpDataType, QRect(248, 56, 169, 41), kTopLeft);
+
+  btnWeiter = new QPushButton("Transform", this);
+  btnWeiter->setObjectName("btnWeiter");
+  btnWeiter->setMinimumWidth(kTransformMinimumWidth);
+  connect(btnWeiter, &QPushButton::clicked, this, [this] { btnWeiterClick(); });
+  layout_.Add(btnWeiter, QRect(18, 104, 75, 25), kTopLeft);
+
+  lblAction = new QLabel("Process action", this);
+  lblAction->setObjectName("lblAction");
+  layout_.Add(lblAction, QRect(18, 136, 70, 13), kTopLeft, true);
+
+  ProgressBar = new GradientProgressBar(this);
+  ProgressBar->setObjectName("ProgressBar");
+  layout_.Add(ProgressBar, QRect(104, 140, 385, 9), kTopLeftRight);
+
+  Memo = new QPlainTextEdit(this);
+  Memo->setObjectName("Memo");
+  Memo->setLineWrapMode(QPlainTextEdit::NoWrap);
+  Memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  Memo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  Memo->setTabChangesFocus(true);
+  layout_.Add(Memo, QRect(18, 152, 475, 180), kAllEdges);
+}
+
+void TfrmUserDb::SetTabOrder() {
+  const QWidget* const order[] = {
+      edtUserdbauswahl,     btnWeiter,           Memo, grpRadioType->Item(0), grpRadioType->Item(1),
+      grpDataType->Item(0), grpDataType->Item(1)};
+  for (size_t i = 1; i < std::size(order); ++i) {
+    setTabOrder(const_cast<QWidget*>(order[i - 1]), const_cast<QWidget*>(order[i]));
+  }
+  edtUserdbauswahl->setFocus();
+}
+
+void TfrmUserDb::FormCreate() {
+  lists_ = std::make_unique<ConversionLists>();
+  Memo->clear();
+  lblVersion->setText(ScreenText(VersionCaption(kVersionCaption, ProgramVersionRecord())));
+  layout_.Apply(size());
+  // The region table owes nothing to the stored selections: one that cannot be read must
+  // not leave every later conversion without its abbreviations.
+  std::exception_ptr load_failure;
+  try {
+    LoadSelections(store_, *this);
+  } catch (...) {
+    load_failure = std::current_exception();
+  }
+  FillRegionTable(lists_->RegionNames, lists_->RegionCodes);
+  if (load_failure) std::rethrow_exception(load_failure);
+}
+
+void TfrmUserDb::btnWeiterClick() {
+  btnWeiter->setEnabled(false);
+  // Every way out gives the button back, a failure too, before the failure is reported.
+  const auto enable_again = qScopeGuard([this] { btnWeiter->setEnabled(true); });
+  const std::string path = PathText();
+  if (!FileExists(path)) {
+    ShowMessageBox(application_title_, kFileMissing);
+    return;
+  }
+  const int radio_type = grpRadioType->ItemIndex();
+  if (radio_type == -1) {
+    ShowMessageBox(application_title_, kNoRadioType);
+    return;
+  }
+  if (!lists_) return;
+  const int display_format = grpDataType->ItemIndex();
+  StoreSelections(store_, path, radio_type, display_format);
+
+  ConversionRequest request;
+  request.input_path = path;
+  request.radio_type = radio_type;
+  request.display_format = display_format;
+  request.radio_type_caption = grpRadioType->ItemCaption(radio_type);
+  request.display_format_caption = grpDataType->ItemCaption(display_format);
+  // The log pane is not repainted while a run lasts: its lines are added in one piece when
+  // the run ends, also when it fails, which is much faster than one by one.
+  QStringList run_log;
+  const auto show_run_log = qScopeGuard([&] {
+    if (!run_log.isEmpty()) Memo->appendPlainText(run_log.join('\n'));
+  });
+  ConversionSinks sinks;
+  sinks.log = [&run_log](std::string_view line) { run_log.append(ScreenText(line)); };
+  sinks.set_total_parts = [this](int32_t total) { ProgressBar->SetTotalParts(total); };
+  sinks.set_parts_complete = [this](int32_t parts) { ProgressBar->SetPartsComplete(parts); };
+  ConversionRun(request, *lists_, sinks);
+}
+
+void TfrmUserDb::grpRadioTypeChanging(int new_index) {
+  grpDataType->setEnabled(new_index == kMd2017);
+}
+
+void TfrmUserDb::edtUserdbauswahlButtonClick() {
+  edtUserdbauswahl->setText(OpenDialog.Execute(this) ? ScreenText(OpenDialog.FileName())
+                                                     : QString());
+}
+
+std::string TfrmUserDb::PathText() const {
+  return PathBytes(edtUserdbauswahl->text());
+}
+
+void TfrmUserDb::setVisible(bool visible) {
+  // Placed before the window system's window is made, so that it is made where it belongs.
+  if (visible && !isVisible()) {
+    try {
+      saver_.RestorePlacement();
+    } catch (...) {
+      // Reported here rather than left to escape: the window is shown all the same.
+      error_handler_.Handle(std::current_exception());
+    }
+  }
+  QWidget::setVisible(visible);
+}
+
+void TfrmUserDb::closeEvent(QCloseEvent* event) {
+  saver_.SavePlacement();
+  QWidget::closeEvent(event);
+}
+
+void TfrmUserDb::resizeEvent(QResizeEvent* event) {
+  layout_.Apply(size());
+  QWidget::resizeEvent(event);
+}
+
+void TfrmUserDb::SetInitialFolder(const std::string& folder) {
+  OpenDialog.SetInitialFolder(folder);
+}
+
+void TfrmUserDb::SetPathText(const std::string& text) {
+  edtUserdbauswahl->setText(ScreenText(text));
+}
+
+void TfrmUserDb::SetRadioTypeSelection(int index) {
+  grpRadioType->SetItemIndex(index);
+}
+
+int TfrmUserDb::RadioTypeSelection() const {
+  return grpRadioType->ItemIndex();
+}
+
+void TfrmUserDb::SetDisplayFormatSelection(int index) {
+  grpDataType->SetItemIndex(index);
+}
+
+void TfrmUserDb::SetDisplayFormatEnabled(bool enabled) {
+  grpDataType->setEnabled(enabled);
+}

@@ -1,0 +1,80 @@
+// The program's one window: the input file with its browse button, the radio type and
+// display format, "Transform", the progress bar and the log pane. It owns the
+// conversion's lists for the program's life and keeps its own placement.
+#pragma once
+
+#include <QString>
+#include <QWidget>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "app/anchored_layout.h"
+#include "app/input_file_dialog.h"
+#include "app/message_box.h"
+#include "app/unhandled_error_handler.h"
+#include "app/window_placement.h"
+#include "conversion/conversion_lists.h"
+#include "platform/registry/registry_store.h"
+#include "settings/placement_saver.h"
+#include "settings/selection_controls.h"
+
+class GradientProgressBar;
+class OptionGroup;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+
+class TfrmUserDb : public QWidget, private SelectionControls {
+ public:
+  // `store` and `error_handler` outlive the window. A failure while the window is created
+  // goes to `error_handler`, and the window is made all the same. `application_title`
+  // is the caption of the window's message boxes.
+  TfrmUserDb(RegistryStore& store, UnhandledErrorHandler& error_handler, QString application_title);
+  ~TfrmUserDb() override;
+
+ protected:
+  void setVisible(bool visible) override;
+  void closeEvent(QCloseEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  void CreateControls();
+  void SetTabOrder();
+  void FormCreate();
+  void btnWeiterClick();
+  void grpRadioTypeChanging(int new_index);
+  void edtUserdbauswahlButtonClick();
+  std::string PathText() const;
+
+  void SetInitialFolder(const std::string& folder) override;
+  void SetPathText(const std::string& text) override;
+  void SetRadioTypeSelection(int index) override;
+  int RadioTypeSelection() const override;
+  void SetDisplayFormatSelection(int index) override;
+  void SetDisplayFormatEnabled(bool enabled) override;
+
+  RegistryStore& store_;
+  UnhandledErrorHandler& error_handler_;
+  const QString application_title_;
+
+  QLabel* lblUserdbauswahl;
+  QLabel* lblVersion;
+  QLineEdit* edtUserdbauswahl;
+  OptionGroup* grpRadioType;
+  OptionGroup* grpDataType;
+  QPushButton* btnWeiter;
+  QLabel* lblAction;
+  GradientProgressBar* ProgressBar;
+  QPlainTextEdit* Memo;
+  AnchoredLayout layout_;
+
+  InputFileDialog OpenDialog;
+  WindowPlacement placement_;
+  MessageErrorBox error_box_;
+  PlacementSaver saver_;
+
+  // Created by the creation handler; a run only replaces their contents.
+  std::unique_ptr<ConversionLists> lists_;
+};

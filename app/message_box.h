@@ -1,0 +1,21 @@
+// Modal message boxes: the window's notices and the error boxes.
+#pragma once
+
+#include <QMessageBox>
+#include <QString>
+#include <string>
+#include <string_view>
+
+#include "settings/error_box.h"
+
+// Shows `text` (the program's 8-bit text) in a box titled `title`, centred on the screen,
+// with one "OK" button, and returns when the user has closed it. No other window of the
+// program takes input meanwhile.
+void ShowMessageBox(const QString& title, std::string_view text,
+                    QMessageBox::Icon icon = QMessageBox::NoIcon);
+
+// The error box the placement saver reports through.
+class MessageErrorBox : public ErrorBox {
+ public:
+  void Show(const std::string& title, const std::string& message) override;
+};

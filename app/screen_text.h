@@ -1,0 +1,18 @@
+// The program's 8-bit texts and paths on their way to and from Qt's widgets.
+#pragma once
+
+#include <QString>
+#include <string>
+#include <string_view>
+
+#include "platform/display_text.h"
+
+// A text or path as the screen shows it: UTF-8 where it is, Windows-1252 otherwise.
+inline QString ScreenText(std::string_view bytes) {
+  return QString::fromStdString(DisplayUtf8(bytes));
+}
+
+// A path typed or chosen on the screen as the file system's bytes.
+inline std::string PathBytes(const QString& text) {
+  return text.toUtf8().toStdString();
+}

@@ -1,0 +1,7 @@
+#include "app/unhandled_error_box.h"
+
+#include "app/message_box.h"
+
+void UnhandledErrorBox::Handle(std::exception_ptr failure) {
+  ShowMessageBox(title_, FailureMessage(failure), QMessageBox::Critical);
+}

@@ -1,0 +1,18 @@
+// Where a failure goes that no code of the program handles: one that escapes an event
+// handler of the window, or its creation. The application shows it in a message box;
+// the crash reporter takes that place when it is installed.
+#pragma once
+
+#include <exception>
+#include <string>
+
+class UnhandledErrorHandler {
+ public:
+  virtual ~UnhandledErrorHandler() = default;
+  // Runs on the user interface thread; the program goes on afterwards.
+  virtual void Handle(std::exception_ptr failure) = 0;
+};
+
+// The failure's message in the program's 8-bit text: an Exception's own message, the
+// description of any other standard exception.
+std::string FailureMessage(std::exception_ptr failure);
