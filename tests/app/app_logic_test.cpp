@@ -1,0 +1,92 @@
+// The window's rules that need no display: the application's title, the version label's
+// text, where anchored controls go when the window is resized, and the message of an
+// unhandled failure.
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <stdexcept>
+#include <string>
+
+#include "app/anchored_layout.h"
+#include "app/application_title.h"
+#include "app/unhandled_error_handler.h"
+#include "app/version_caption.h"
+#include "platform/exception.h"
+
+namespace {
+
+struct TitleCase {
+  const char* program_path;
+  const char* title;
+};
+
+class ApplicationTitleTest : public ::testing::TestWithParam<TitleCase> {};
+
+TEST_P(ApplicationTitleTest, IsTheProgramNameCapitalized) {
+  EXPECT_EQ(ApplicationTitle(QString::fromUtf8(GetParam().program_path)).toStdString(),
+            GetParam().title);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ApplicationTitleTest,
+                         ::testing::Values(TitleCase{"/usr/local/bin/userdb-transform",
+                                                     "Userdb-transform"},
+                                           TitleCase{"/opt/Radio/USERDB.EXE", "Userdb"},
+                                           TitleCase{"build/bin/My.Tool.bin", "My.tool"},
+                                           TitleCase{"userdb-transform", "Userdb-transform"},
+                                           TitleCase{"/home/\xC3\xB6z/\xC3\xBC"
+                                                     "berTOOL",
+                                                     "\xC3\x9C"
+                                                     "bertool"}));
+
+TEST(VersionCaptionTest, FileVersionAndDateOfTheRecord) {
+  EXPECT_EQ(VersionCaption("Ver.: ", VersionRecord{"1.0.1.16", "2018-01-11"}),
+            "Ver.: 1.0.1.16 @ 2018-01-11");
+}
+
+TEST(VersionCaptionTest, WithoutRecordNeitherIsAvailable) {
+  EXPECT_EQ(VersionCaption("Ver.: ", std::nullopt),
+            "Ver.: Value Not Available @ Value Not Available");
+}
+
+TEST(VersionCaptionTest, AFieldTheRecordLacksIsEmpty) {
+  EXPECT_EQ(VersionCaption("Ver.: ", VersionRecord{"1.0.1.16", ""}), "Ver.: 1.0.1.16 @ ");
+  EXPECT_EQ(VersionCaption("Ver.: ", VersionRecord{"", "2018-01-11"}), "Ver.:  @ 2018-01-11");
+}
+
+struct AnchorCase {
+  Anchors anchors;
+  QSize client;
+  QRect expected;
+};
+
+class AnchoredGeometryTest : public ::testing::TestWithParam<AnchorCase> {};
+
+// Drawn at (20, 30) 100 x 40 in a client area of 500 x 300.
+TEST_P(AnchoredGeometryTest, KeepsTheDistancesToTheAnchoredEdges) {
+  EXPECT_EQ(AnchoredGeometry(QRect(20, 30, 100, 40), GetParam().anchors, QSize(500, 300),
+                             GetParam().client),
+            GetParam().expected);
+}
+
+constexpr Anchors kTopLeft = kAnchorLeft | kAnchorTop;
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, AnchoredGeometryTest,
+    ::testing::Values(
+        AnchorCase{kTopLeft, QSize(500, 300), QRect(20, 30, 100, 40)},
+        AnchorCase{kTopLeft, QSize(700, 450), QRect(20, 30, 100, 40)},
+        AnchorCase{kAnchorTop | kAnchorRight, QSize(700, 450), QRect(220, 30, 100, 40)},
+        AnchorCase{kTopLeft | kAnchorRight, QSize(700, 450), QRect(20, 30, 300, 40)},
+        AnchorCase{kTopLeft | kAnchorBottom, QSize(700, 450), QRect(20, 30, 100, 190)},
+        AnchorCase{kAnchorLeft | kAnchorBottom, QSize(700, 450), QRect(20, 180, 100, 40)},
+        AnchorCase{kTopLeft | kAnchorRight | kAnchorBottom, QSize(450, 280),
+                   QRect(20, 30, 50, 20)}));
+
+TEST(FailureMessageTest, OfEveryKindOfFailure) {
+  EXPECT_EQ(FailureMessage(std::make_exception_ptr(Exception("Ung\xFCltiger Datentyp"))),
+            "Ung\xFCltiger Datentyp");
+  EXPECT_EQ(FailureMessage(std::make_exception_ptr(std::out_of_range("index 7"))), "index 7");
+  EXPECT_EQ(FailureMessage(std::make_exception_ptr(42)), "Unknown failure");
+}
+
+}  // namespace
