@@ -15,6 +15,7 @@
 #include "conversion/radio_type.h"
 #include "conversion/region_table.h"
 #include "platform/file_errors.h"
+#include "tests/support/file_held_elsewhere.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/unprivileged_child.h"
 
@@ -191,20 +192,9 @@ TEST_F(ConversionRunTest, MissingInputFailsBeforeAnythingIsLogged) {
 TEST_F(ConversionRunTest, InputHeldOpenForWritingByAnotherProcessCannotBeOpened) {
   const std::string input = folder_ / "UserDb.bin";
   WriteFile(input, "1000001,A,B,C,D,E,F\r\n");
-  int ready[2], done[2];
-  ASSERT_EQ(pipe(ready), 0);
-  ASSERT_EQ(pipe(done), 0);
-  const pid_t writer = fork();
-  if (writer == 0) {
-    const int fd = open(input.c_str(), O_WRONLY);
-    char byte = fd >= 0 ? 'y' : 'n';
-    (void)!write(ready[1], &byte, 1);
-    (void)!read(done[0], &byte, 1);
-    _exit(0);
-  }
-  char byte = 0;
-  ASSERT_EQ(read(ready[0], &byte, 1), 1);
-  ASSERT_EQ(byte, 'y');
+  test_support::FileHeldElsewhere writer(input,
+                                         test_support::FileHeldElsewhere::Hold::kOpenForWriting);
+  ASSERT_TRUE(writer.Held());
   EXPECT_THROW(
       {
         try {
@@ -218,8 +208,7 @@ TEST_F(ConversionRunTest, InputHeldOpenForWritingByAnotherProcessCannotBeOpened)
         }
       },
       FileOpenError);
-  (void)!write(done[1], "x", 1);
-  waitpid(writer, nullptr, 0);
+  writer.Release();
   EXPECT_TRUE(log_.empty());
   // Once the writer is gone, the file reads.
   Run(input);

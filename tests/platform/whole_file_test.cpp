@@ -12,6 +12,7 @@
 #include <string>
 
 #include "platform/file_errors.h"
+#include "tests/support/file_held_elsewhere.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/unprivileged_child.h"
 
@@ -141,24 +142,12 @@ TEST(WriteWholeFileTest, FileLockedByAnotherProcessIsNotWritten) {
   TempFolder folder;
   const std::string path = folder / "busy.csv";
   WriteFile(path, "theirs");
-  int ready[2], done[2];
-  ASSERT_EQ(pipe(ready), 0);
-  ASSERT_EQ(pipe(done), 0);
-  const pid_t holder = fork();
-  if (holder == 0) {
-    const int fd = open(path.c_str(), O_RDWR);
-    char byte = fd >= 0 && flock(fd, LOCK_EX) == 0 ? 'y' : 'n';
-    (void)!write(ready[1], &byte, 1);
-    (void)!read(done[0], &byte, 1);
-    _exit(0);
-  }
-  char byte = 0;
-  ASSERT_EQ(read(ready[0], &byte, 1), 1);
-  ASSERT_EQ(byte, 'y');
+  test_support::FileHeldElsewhere holder(path,
+                                         test_support::FileHeldElsewhere::Hold::kExclusiveLock);
+  ASSERT_TRUE(holder.Held());
   EXPECT_EQ(MessageOf<FileCreateError>([&] { WriteWholeFile(path, "mine"); }),
             "Datei \"" + path + "\" kann nicht erstellt werden. Device or resource busy");
-  (void)!write(done[1], "x", 1);
-  waitpid(holder, nullptr, 0);
+  holder.Release();
   EXPECT_EQ(ReadFile(path), "theirs");
 }
 
