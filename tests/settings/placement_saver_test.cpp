@@ -243,7 +243,10 @@ TEST_F(PlacementTest, ARefusedWriteIsShownInAnErrorBoxAndEndsTheSaving) {
       {"[HKEY_CURRENT_USER\\Software\\ZID]\n",
        "Erzeugung von Schl\xFCssel FormPosAndSize misslungen"},
   };
-  for (const auto& [sections, message] : cases) {
+  for (const auto& refusal : cases) {
+    // Named copies: structured bindings cannot be captured by the lambda below in C++20.
+    const std::string& sections = refusal.first;
+    const std::string& message = refusal.second;
     chmod(Folder().c_str(), 0755);
     WriteHive(sections);
     const std::string before = ReadFile(HivePath());
