@@ -1,7 +1,7 @@
 #include "crash/settings_stream.h"
 
 #include "crash/settings_failures.h"
-#include "crash/windows_1252_encoding.h"
+#include "platform/text_encoding.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <charconv>
 #include <optional>
 
-#include "crash/windows_1252_encoding.h"
+#include "platform/text_encoding.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "platform/case_insensitive_1252.h"
-#include "platform/registry/text_conversion.h"
+#include "platform/text_encoding.h"
 
 namespace {
 
@@ -80,7 +80,7 @@ class Parser {
   }
 
   std::string Text(std::string_view text) const {
-    return unicode_ ? Utf8To1252(text) : std::string(text);
+    return unicode_ ? Windows1252FromUtf8Replacing(text) : std::string(text);
   }
 
   void ReadSection(std::string_view text) {
@@ -146,7 +146,7 @@ class Parser {
       if (close == std::string_view::npos) Fail("a hex type without \"):\"");
       value.type = ParseHexNumber(text.substr(4, close - 4), 8, "a type number");
       value.data = ParseHexList(text.substr(close + 2));
-      if (unicode_ && IsTextType(value.type)) value.data = Utf16LeTo1252(value.data);
+      if (unicode_ && IsTextType(value.type)) value.data = Windows1252FromUtf16Le(value.data);
     } else if (text == "-") {
       Fail("a value deletion");
     } else {
@@ -194,7 +194,7 @@ Hive ParseRegeditFile(std::string_view file_bytes) {
   std::string text;
   bool unicode = false;
   if (file_bytes.starts_with(kUtf16LeMark)) {
-    text = Utf16LeToUtf8(file_bytes.substr(kUtf16LeMark.size()));
+    text = Utf8FromUtf16Le(file_bytes.substr(kUtf16LeMark.size()));
     unicode = true;
   } else {
     text = file_bytes.substr(file_bytes.starts_with(kUtf8Mark) ? kUtf8Mark.size() : 0);

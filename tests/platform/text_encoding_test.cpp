@@ -1,4 +1,4 @@
-#include "crash/windows_1252_encoding.h"
+#include "platform/text_encoding.h"
 
 #include <gtest/gtest.h>
 
@@ -83,6 +83,30 @@ TEST(Windows1252FromCodePoint, KnowsTheCodePagesOwnLetters) {
   EXPECT_EQ(Windows1252FromCodePoint(0x00A0), '\xA0');
   EXPECT_EQ(Windows1252FromCodePoint(0x0100), std::nullopt);
   EXPECT_EQ(Windows1252FromCodePoint(0x110000), std::nullopt);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Windows1252FromUtf8Replacing, MarksWhatCannotBeConverted) {
+  EXPECT_EQ(Windows1252FromUtf8Replacing("Gr\xC3\xBC\xC3\x9F"
+                                         "e"),
+            "Gr\xFC\xDF"
+            "e");
+  EXPECT_EQ(Windows1252FromUtf8Replacing("a\xC4\x80z"), "a?z");          // not in the code page
+  EXPECT_EQ(Windows1252FromUtf8Replacing("a\xF0\x9F\x98\x80z"), "a?z");  // one character
+  EXPECT_EQ(Windows1252FromUtf8Replacing("a\xDFz"), "a?z");              // malformed byte
+  EXPECT_EQ(Windows1252FromUtf8Replacing("\xC3"), "?");                  // cut sequence
+}
+
+TEST(Utf8FromUtf16Le, ConvertsPairsAndReplacesLoneSurrogates) {
+  using namespace std::string_literals;
+  EXPECT_EQ(Utf8FromUtf16Le("O\0K\0"s), "OK");
+  EXPECT_EQ(Utf8FromUtf16Le("\xFC\0\xAC\x20"s), "\xC3\xBC\xE2\x82\xAC");
+  EXPECT_EQ(Utf8FromUtf16Le("\x3D\xD8\x00\xDE"s), "\xF0\x9F\x98\x80");
+  EXPECT_EQ(Utf8FromUtf16Le("\x00\xDEz\0"s), "\xEF\xBF\xBDz");
+  EXPECT_EQ(Utf8FromUtf16Le("a\0b"s), "a");
 }
 
 }  // namespace
