@@ -1,0 +1,59 @@
+// A bug report file opened for reading and writing without sharing: it is locked
+// exclusively (flock) while it is read and written, so that the program's other instances,
+// which write the same file, wait for each other instead of mixing their reports.
+#pragma once
+
+#include <sys/stat.h>
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/unique_fd.h"
+
+class LockedReportFile {
+ public:
+  // Opens the regular file at `path`, created when missing, and locks it, waiting up to
+  // `lock_wait` for another holder of the lock. When another writer replaced the file
+  // while this one waited, the file now at `path` is opened instead.
+  static LockedReportFile Open(const std::string& path, std::chrono::milliseconds lock_wait);
+
+  LockedReportFile(LockedReportFile&& other) noexcept;
+  LockedReportFile& operator=(LockedReportFile&& other) noexcept;
+  ~LockedReportFile();
+
+  bool IsOpen() const { return fd_.Valid(); }
+  // Why it did not open: the errno of the open, EWOULDBLOCK when the lock stayed held for
+  // the whole wait, EINVAL for something other than a regular file.
+  int OpenError() const { return open_error_; }
+
+  // The contents as they were when the file was locked, in a read-only mapped view that
+  // lives as long as this object; none when they cannot be mapped.
+  std::optional<std::string_view> Contents();
+
+  // Writes `bytes` after the contents. A failed write (a full disk) leaves the file as it
+  // was.
+  bool Append(std::string_view bytes);
+
+  // Makes `first` followed by `second` the whole contents. Where it can, a completely
+  // written file is renamed over this one, so that a failed write leaves the file as it
+  // was; where it cannot (a folder that takes no new files, another owner's file, a file
+  // with several names), the file is rewritten in place after its room is reserved. Neither
+  // may be a view of the contents of this file.
+  bool Replace(std::string_view first, std::string_view second);
+
+ private:
+  enum class Outcome { kDone, kFailed, kNotPossible };
+
+  LockedReportFile() = default;
+  Outcome ReplaceByRename(std::string_view first, std::string_view second) const;
+  bool RewriteInPlace(std::string_view first, std::string_view second);
+  void Unmap();
+
+  UniqueFd fd_;
+  int open_error_ = 0;
+  std::string path_;
+  struct stat status_ {};  // as it was when locked
+  void* view_ = nullptr;
+};
