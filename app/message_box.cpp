@@ -1,11 +1,26 @@
 #include "app/message_box.h"
 
+#include <QScreen>
+#include <QTimer>
+
 #include "app/screen_text.h"
 
+namespace {
+
+void CentreOnScreen(QWidget& box) {
+  const QRect screen = box.screen()->availableGeometry();
+  const QSize size = box.frameGeometry().size();
+  box.move(screen.center() - QPoint(size.width() / 2, size.height() / 2));
+}
+
+}  // namespace
+
 void ShowMessageBox(const QString& title, std::string_view text, QMessageBox::Icon icon) {
-  // Without a parent the box is centred on the screen rather than on a window.
+  // Without a parent the box is placed on the screen rather than on a window. It settles
+  // its size only once shown, so it is centred again then.
   QMessageBox box(icon, title, ScreenText(text), QMessageBox::Ok);
   box.setWindowModality(Qt::ApplicationModal);
+  QTimer::singleShot(0, &box, [&box] { CentreOnScreen(box); });
   box.exec();
 }
 

@@ -47,12 +47,16 @@ inline RegistryValue String(const std::string& name, const std::string& text) {
   return {name, registry_type::kString, text + '\0'};
 }
 
+// How long a test waits at most for what the window system does, in milliseconds: a busy
+// machine may take seconds where a quiet one takes milliseconds.
+inline constexpr int kPatience = 20000;
+
 inline Application& App() {
   return *static_cast<Application*>(QApplication::instance());
 }
 
 // Lets the event loop run until `condition` holds; false when it has not after `timeout_ms`.
-inline bool WaitUntil(const std::function<bool()>& condition, int timeout_ms = 5000) {
+inline bool WaitUntil(const std::function<bool()>& condition, int timeout_ms = kPatience) {
   QElapsedTimer timer;
   timer.start();
   while (!condition()) {
@@ -118,9 +122,14 @@ class MessageBoxAnswerer {
     shown.icon = box->icon();
     shown.buttons = box->standardButtons();
     shown.application_modal = box->windowModality() == Qt::ApplicationModal;
-    const QPoint offset =
-        box->frameGeometry().center() - box->screen()->availableGeometry().center();
-    shown.centred_on_screen = offset.manhattanLength() <= 40;
+    // The window manager may still be placing the box when it is first exposed.
+    shown.centred_on_screen = WaitUntil(
+        [box] {
+          const QPoint offset =
+              box->frameGeometry().center() - box->screen()->availableGeometry().center();
+          return offset.manhattanLength() <= 40;
+        },
+        kPatience);
     for (QWidget* window : QApplication::topLevelWidgets()) {
       if (auto* button = window->findChild<QPushButton*>("btnWeiter")) {
         shown.transform_enabled = button->isEnabled();
@@ -168,13 +177,14 @@ class WindowTest : public ::testing::Test {
   }
 
   // Creates and shows the window, as the program starts, and waits until the window
-  // manager has framed it.
+  // manager has framed and activated it.
   void Start() {
     window_ = std::make_unique<TfrmUserDb>(*store_, App().ErrorHandler(), App().Title());
     window_->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
-    WaitUntil([this] { return !window_->windowHandle()->frameMargins().isNull(); });
-    QTest::qWait(50);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window_.get(), kPatience));
+    ASSERT_TRUE(WaitUntil([this] { return !window_->windowHandle()->frameMargins().isNull(); }))
+        << "no window manager framed the window";
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get(), kPatience));
   }
 
   // Closes the window as the user does, which ends the program.

@@ -247,6 +247,7 @@ TEST_F(WindowTest, DisplayFormatsOnlyForTheMd2017) {
   EXPECT_FALSE(DisplayFormats()->isEnabled());
   EXPECT_EQ(DisplayFormats()->ItemIndex(), 0);
   SelectRadioType(0);  // already selected: no change
+  RadioTypes()->Item(0)->setFocus();
   QTest::keyClick(RadioTypes()->Item(0), Qt::Key_Right);
   EXPECT_EQ(RadioTypes()->ItemIndex(), 1);
   EXPECT_TRUE(DisplayFormats()->isEnabled());
@@ -437,8 +438,10 @@ TEST_F(WindowTest, ControlsFollowTheirAnchorsWhenResized) {
 TEST_F(WindowTest, CannotBeMadeSmallerThanItsMinimum) {
   Start();
   window_->resize(100, 100);
-  QTest::qWait(200);
-  EXPECT_EQ(window_->frameGeometry().size(), QSize(400, 310));
+  EXPECT_TRUE(gui_test::WaitUntil([&] {
+    return window_->frameGeometry().size() == QSize(400, 310);
+  })) << window_->frameGeometry().width()
+      << " x " << window_->frameGeometry().height();
 }
 
 // The bundled sample database through the window, and the picture of it for the README.
