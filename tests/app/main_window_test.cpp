@@ -14,6 +14,7 @@
 #include "platform/display_text.h"
 #include "platform/registry/registry_errors.h"
 #include "tests/app/gui_test_support.h"
+#include "tests/support/file_held_elsewhere.h"
 
 namespace {
 
@@ -23,6 +24,7 @@ using gui_test::MessageBoxAnswerer;
 using gui_test::ShownBox;
 using gui_test::String;
 using gui_test::WindowTest;
+using test_support::FileHeldElsewhere;
 using test_support::ReadFile;
 using test_support::WriteFile;
 using ::testing::ElementsAre;
@@ -310,6 +312,36 @@ INSTANTIATE_TEST_SUITE_P(
         StoredCase{"TypeAsString", "\"Type\"=\"1\"", "\"Format\"=dword:ffffffff", -1, 1, false},
         StoredCase{"FormatAsString", "\"Type\"=dword:00000001", "\"Format\"=\"0\"", 1, 1, true}),
     [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(WindowTest, FailureDuringTheRunIsShownAfterTheButtonIsBack) {
+  const std::string input = folder_ / "UserDb.bin";
+  WriteFile(input, kTwoContacts);
+  Start();
+  Choose(input, 1, 0);
+  std::vector<ShownBox> boxes;
+  {
+    FileHeldElsewhere writer(input, FileHeldElsewhere::Hold::kOpenForWriting);
+    ASSERT_TRUE(writer.Held());
+    boxes = Transform();
+  }
+
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_TRUE(boxes[0].transform_enabled);
+  EXPECT_EQ(boxes[0].title, App().Title().toStdString());
+  EXPECT_THAT(boxes[0].text, ::testing::StartsWith(DisplayUtf8("Datei " + input +
+                                                               " kann nicht ge\xF6"
+                                                               "ffnet werden.")));
+  EXPECT_EQ(boxes[0].icon, QMessageBox::Critical);
+  EXPECT_TRUE(TransformButton()->isEnabled());
+  EXPECT_EQ(Log()->toPlainText(), "");
+  // The selections were stored before the file was read.
+  EXPECT_EQ(StoredValue("Software\\ZID\\RadioType", "Type"), Dword("Type", 1));
+  EXPECT_EQ(StoredValue("Software\\ZID\\LineType", "Format"), Dword("Format", 0));
+
+  // The window goes on working: once the other program lets go, the file converts.
+  EXPECT_THAT(Transform(), IsEmpty());
+  EXPECT_EQ(LogLines().back(), "=====> Done <======");
+}
 
 TEST_F(WindowTest, OutputThatCannotBeWrittenLeavesTheLogOfTheRun) {
   const std::string input = folder_ / "UserDb.bin";
