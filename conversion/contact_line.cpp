@@ -6,15 +6,57 @@
 
 namespace {
 
-constexpr int kDisplayNameWidth = 15;
+constexpr size_t kDisplayNameWidth = 15;
 constexpr int kMaxPadding = 28;
 constexpr int kNameWidth = 25;
 constexpr int kCityWidth = 24;
 constexpr int kStateWidth = 24;
 
-// Everything before the first blank (the whole text when it has none).
-std::string_view FirstWord(std::string_view text) {
-  return text.substr(0, text.find(' '));
+constexpr char kSonderzeichen = '\xA0';
+
+// The fields of the display name, read in their order: nickname, name when needed,
+// callsign; a missing field fails before anything is written.
+struct DisplayNameParts {
+  std::string_view callsign;
+  std::string_view given_name;  // as split: 0xA0 still stands for blanks
+};
+
+// IsPresent of the text with its 0xA0 bytes turned back into blanks.
+bool IsPresentRestored(std::string_view text) {
+  for (const char byte : text) {
+    const auto value = static_cast<unsigned char>(byte);
+    if (value > 0x20 && byte != kSonderzeichen) return true;
+  }
+  return false;
+}
+
+// The first word of the restored text: everything before its first blank.
+std::string_view FirstWordRestored(std::string_view text) {
+  size_t end = 0;
+  while (end < text.size() && text[end] != ' ' && text[end] != kSonderzeichen) ++end;
+  return text.substr(0, end);
+}
+
+DisplayNameParts ReadDisplayNameParts(const StringList& fields) {
+  DisplayNameParts parts;
+  parts.given_name = fields.Get(kNickname);
+  if (!IsPresentRestored(parts.given_name)) parts.given_name = FirstWordRestored(fields.Get(kName));
+  parts.callsign = fields.Get(kCallsign);
+  return parts;
+}
+
+// Callsign, a blank and the restored given name, filled with blanks or cut to 15 bytes.
+void AppendDisplayName(const DisplayNameParts& parts, const LogLine& log, std::string& out) {
+  const size_t start = out.size();
+  out += parts.callsign;
+  out += ' ';
+  AppendSonderzeichenToBlank(out, parts.given_name, log);
+  const size_t length = out.size() - start;
+  if (length > kDisplayNameWidth) {
+    out.resize(start + kDisplayNameWidth);
+  } else {
+    out.append(kDisplayNameWidth - length, ' ');
+  }
 }
 
 void AppendPadded(std::string& line_text, std::string_view text, int width) {
@@ -27,10 +69,10 @@ void AppendPadded(std::string& line_text, std::string_view text, int width) {
   }
 }
 
-void AppendDisplayName(const CompositionContext& context, std::string& line_text) {
-  const std::string display_name = ComposeDisplayName(context.field_list, context.log);
+void AppendDisplayNamePart(const CompositionContext& context, std::string& line_text) {
+  const DisplayNameParts parts = ReadDisplayNameParts(context.field_list);
   line_text += ',';
-  line_text += display_name;
+  AppendDisplayName(parts, context.log, line_text);
   line_text += ',';
 }
 
@@ -38,7 +80,7 @@ void AppendDisplayName(const CompositionContext& context, std::string& line_text
 // "|" country.
 void ComposeMd9600Line(const CompositionContext& context, std::string& line_text) {
   StringList& fields = context.field_list;
-  AppendDisplayName(context, line_text);
+  AppendDisplayNamePart(context, line_text);
   if (IsPresent(fields.Get(kCity))) {
     AppendSonderzeichenToBlank(line_text, fields.Get(kCity), context.log);
   }
@@ -68,7 +110,7 @@ void AppendMd2017Part(std::string_view field, int width, int display_format,
 void ComposeMd2017Line(int display_format, const CompositionContext& context,
                        std::string& line_text) {
   StringList& fields = context.field_list;
-  AppendDisplayName(context, line_text);
+  AppendDisplayNamePart(context, line_text);
   AppendMd2017Part(fields.Get(kName), kNameWidth, display_format, context, line_text);
   AppendMd2017Part(fields.Get(kCity), kCityWidth, display_format, context, line_text);
   AbbreviateRegion(fields, kState, context.regions);
@@ -86,14 +128,9 @@ std::string PadToWidth(std::string_view text, int width) {
 }
 
 std::string ComposeDisplayName(const StringList& field_list, const LogLine& log) {
-  std::string given_name = SonderzeichenToBlank(field_list.Get(kNickname), log);
-  if (!IsPresent(given_name)) {
-    given_name = FirstWord(SonderzeichenToBlank(field_list.Get(kName), log));
-  }
-  std::string display_name(field_list.Get(kCallsign));
-  display_name += ' ';
-  display_name += given_name;
-  return PadToWidth(display_name, kDisplayNameWidth);
+  std::string display_name;
+  AppendDisplayName(ReadDisplayNameParts(field_list), log, display_name);
+  return display_name;
 }
 
 void ComposeContactLine(int radio_type, int display_format, const CompositionContext& context,

@@ -48,7 +48,7 @@ void StringList::Set(int index, std::string_view text) {
 void StringList::Add(std::string_view text) {
   starts_.push_back(bytes_.size());
   bytes_ += text;
-  bytes_ += line_end_;
+  for (const char byte : line_end_) bytes_.push_back(byte);  // one or two bytes: no copy call
 }
 
 void StringList::Clear() {
