@@ -9,6 +9,7 @@
 #include "platform/display_text.h"
 #include "platform/path.h"
 #include "platform/system_error_text.h"
+#include "platform/user_folders.h"
 #include "tests/support/temp_folder.h"
 
 namespace {
@@ -82,6 +83,17 @@ TEST(PathTest, FileExistsForFilesButNotFolders) {
   EXPECT_FALSE(FileExists(folder.Path()));
   EXPECT_FALSE(FileExists(folder / "none"));
   EXPECT_FALSE(FileExists(""));
+}
+
+TEST(UserProgramFolderTest, FollowsTheXdgVariableOrTheHomeFolder) {
+  EXPECT_EQ(UserProgramFolder("/x/config", "/home/u", ".config"), "/x/config/userdb-transform/");
+  EXPECT_EQ(UserProgramFolder("/x/config/", "/home/u", ".config"), "/x/config/userdb-transform/");
+  // A relative XDG value does not count.
+  EXPECT_EQ(UserProgramFolder("rel", "/home/u/", ".config"), "/home/u/.config/userdb-transform/");
+  EXPECT_EQ(UserProgramFolder(nullptr, "/home/u", ".local/state"),
+            "/home/u/.local/state/userdb-transform/");
+  // Without HOME, the password database's home folder.
+  EXPECT_TRUE(UserProgramFolder("", "", ".config").ends_with("/.config/userdb-transform/"));
 }
 
 TEST(SystemErrorTextTest, EndsWithoutFullStopOrBlanks) {
