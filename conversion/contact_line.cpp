@@ -6,7 +6,7 @@
 
 namespace {
 
-constexpr size_t kDisplayNameWidth = 15;
+constexpr int kDisplayNameWidth = 15;
 constexpr int kMaxPadding = 28;
 constexpr int kNameWidth = 25;
 constexpr int kCityWidth = 24;
@@ -45,28 +45,25 @@ DisplayNameParts ReadDisplayNameParts(const StringList& fields) {
   return parts;
 }
 
+// Fills what was appended to `line_text` since `start` with blanks (28 at most), or cuts
+// it, to `width` bytes.
+void FitAppendedToWidth(std::string& line_text, size_t start, int width) {
+  const size_t target = static_cast<size_t>(std::max(width, 0));
+  const size_t length = line_text.size() - start;
+  if (length >= target) {
+    line_text.resize(start + target);
+  } else {
+    line_text.append(std::min(target - length, static_cast<size_t>(kMaxPadding)), ' ');
+  }
+}
+
 // Callsign, a blank and the restored given name, filled with blanks or cut to 15 bytes.
 void AppendDisplayName(const DisplayNameParts& parts, const LogLine& log, std::string& out) {
   const size_t start = out.size();
   out += parts.callsign;
   out += ' ';
   AppendSonderzeichenToBlank(out, parts.given_name, log);
-  const size_t length = out.size() - start;
-  if (length > kDisplayNameWidth) {
-    out.resize(start + kDisplayNameWidth);
-  } else {
-    out.append(kDisplayNameWidth - length, ' ');
-  }
-}
-
-void AppendPadded(std::string& line_text, std::string_view text, int width) {
-  const size_t target = static_cast<size_t>(std::max(width, 0));
-  if (text.size() >= target) {
-    line_text += text.substr(0, target);
-  } else {
-    line_text += text;
-    line_text.append(std::min(target - text.size(), static_cast<size_t>(kMaxPadding)), ' ');
-  }
+  FitAppendedToWidth(out, start, kDisplayNameWidth);
 }
 
 void AppendDisplayNamePart(const CompositionContext& context, std::string& line_text) {
@@ -100,7 +97,9 @@ void AppendMd2017Part(std::string_view field, int width, int display_format,
                       const CompositionContext& context, std::string& line_text) {
   if (!IsPresent(field)) return;
   if (display_format == kFieldPerLine) {
-    AppendPadded(line_text, SonderzeichenToBlank(field, context.log), width);
+    const size_t start = line_text.size();
+    AppendSonderzeichenToBlank(line_text, field, context.log);
+    FitAppendedToWidth(line_text, start, width);
   } else {
     AppendSonderzeichenToBlank(line_text, field, context.log);
     line_text += '|';
@@ -122,8 +121,8 @@ void ComposeMd2017Line(int display_format, const CompositionContext& context,
 }  // namespace
 
 std::string PadToWidth(std::string_view text, int width) {
-  std::string padded;
-  AppendPadded(padded, text, width);
+  std::string padded(text);
+  FitAppendedToWidth(padded, 0, width);
   return padded;
 }
 

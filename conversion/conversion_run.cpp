@@ -13,7 +13,10 @@ constexpr int kProgressStep = 100;
 // name, the separators and the padding of the widest layout.
 constexpr size_t kMaxGrowthPerLine = 128;
 
-struct Counts {
+// What a run carries from line to line; the texts keep their memory for the next line.
+struct RunState {
+  std::string cleaned_line;
+  std::string line_text;  // LineText: the contact line being composed
   int32_t accepted = 0;
   int32_t ignored = 0;
 };
@@ -26,18 +29,19 @@ void LogFailedLine(const std::string& line_text, const StringList& field_list, c
 }
 
 void ConvertLine(int index, const ConversionRequest& request, ConversionLists& lists,
-                 const RegionLookup& regions, const ConversionSinks& sinks, std::string& line_text,
-                 Counts& counts) {
-  SplitFields(BlankToSonderzeichen(lists.InputLines.Get(index)), lists.FieldList);
+                 const RegionLookup& regions, const ConversionSinks& sinks, RunState& state) {
+  BlankToSonderzeichen(lists.InputLines.Get(index), state.cleaned_line);
+  SplitFields(state.cleaned_line, lists.FieldList);
   if (lists.FieldList.Count() < kMinimumFields) return;
   if (index % kProgressStep == 0) sinks.set_parts_complete(index);
 
+  std::string& line_text = state.line_text;
   line_text = lists.FieldList.Get(0);
   if (line_text.size() != kDmrIdLength) {
-    ++counts.ignored;
+    ++state.ignored;
     return;
   }
-  ++counts.accepted;  // also when the composition fails: the file name counts it
+  ++state.accepted;  // also when the composition fails: the file name counts it
   try {
     const CompositionContext context{lists.FieldList, regions, sinks.log};
     ComposeContactLine(request.radio_type, request.display_format, context, line_text);
@@ -57,8 +61,7 @@ std::string OutputPathFor(const std::string& input_path, int32_t accepted_count)
 void ConversionRun(const ConversionRequest& request, ConversionLists& lists,
                    const ConversionSinks& sinks) {
   lists.OutputLines.Clear();
-  Counts counts;
-  std::string line_text;  // LineText: the contact line being composed
+  RunState state;
   const RegionLookup regions(lists.RegionNames, lists.RegionCodes);
 
   lists.InputLines.LoadFromFile(request.input_path);
@@ -74,17 +77,17 @@ void ConversionRun(const ConversionRequest& request, ConversionLists& lists,
                             lists.InputLines.ByteCount() + line_count * kMaxGrowthPerLine);
 
   for (int32_t index = 0; index < line_count; ++index) {
-    ConvertLine(index, request, lists, regions, sinks, line_text, counts);
+    ConvertLine(index, request, lists, regions, sinks, state);
   }
 
   sinks.set_parts_complete(total_parts);
-  sinks.log("Lines accepted : " + std::to_string(counts.accepted));
-  sinks.log("Lines ignored  : " + std::to_string(counts.ignored));
+  sinks.log("Lines accepted : " + std::to_string(state.accepted));
+  sinks.log("Lines ignored  : " + std::to_string(state.ignored));
   sinks.log("Output format used for type: " + request.radio_type_caption);
   if (request.radio_type == kMd2017) {
     sinks.log("Display format used : " + request.display_format_caption);
   }
-  const std::string output_path = OutputPathFor(request.input_path, counts.accepted);
+  const std::string output_path = OutputPathFor(request.input_path, state.accepted);
   lists.OutputLines.SaveToFile(output_path);
   sinks.log("File written to: " + output_path);
   sinks.log("=====> Done <======");

@@ -22,10 +22,12 @@ enum FieldIndex : int {
 
 // Removes every double quote and parenthesis and turns every blank into 0xA0.
 std::string BlankToSonderzeichen(std::string_view line);
+// The same into `cleaned`, whose memory is reused from line to line.
+void BlankToSonderzeichen(std::string_view line, std::string& cleaned);
 
 // Clears `field_list` and fills it with the fields of a cleaned line, split at ","; a
 // byte from 0x01 to 0x20 ends a field and is skipped; a NUL ends the text.
-void SplitFields(std::string_view cleaned_line, StringList& field_list);
+void SplitFields(const std::string& cleaned_line, StringList& field_list);
 
 // Turns every 0xA0 back into a blank. Should that fail (memory exhausted), logs
 // "Fehler SonderzeichenToBlank" and returns an empty text; it never throws.

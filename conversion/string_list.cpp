@@ -22,54 +22,37 @@ size_t FindLineEnd(const char* bytes, size_t from, size_t size) {
 
 }  // namespace
 
-void StringList::CheckIndex(int index) const {
-  if (index < 0 || index >= Count()) throw ListIndexError(index);
-}
-
-size_t StringList::EndOf(int index) const {
-  const size_t next = index + 1 < Count() ? starts_[index + 1] : bytes_.size();
-  return next - line_end_.size();
-}
-
-std::string_view StringList::Get(int index) const {
-  CheckIndex(index);
-  return std::string_view(bytes_).substr(starts_[index], EndOf(index) - starts_[index]);
+void StringList::ThrowIndexError(int index) {
+  throw ListIndexError(index);
 }
 
 void StringList::Set(int index, std::string_view text) {
   CheckIndex(index);
-  const size_t start = starts_[index];
-  const size_t old_size = EndOf(index) - start;
+  const size_t start = bounds_[index];
+  const size_t old_size = bounds_[index + 1] - line_end_.size() - start;
   bytes_.replace(start, old_size, text);
   const int64_t moved = static_cast<int64_t>(text.size()) - static_cast<int64_t>(old_size);
-  for (int later = index + 1; later < Count(); ++later) starts_[later] += moved;
-}
-
-void StringList::Add(std::string_view text) {
-  starts_.push_back(bytes_.size());
-  bytes_ += text;
-  for (const char byte : line_end_) bytes_.push_back(byte);  // one or two bytes: no copy call
+  for (size_t later = index + 1; later < bounds_.size(); ++later) bounds_[later] += moved;
 }
 
 void StringList::Clear() {
   bytes_.clear();
-  starts_.clear();
+  bounds_.assign(1, 0);
   line_end_ = kCrLf;
 }
 
 void StringList::Reserve(size_t entries, size_t bytes) {
-  starts_.reserve(entries);
+  bounds_.reserve(entries + 1);
   bytes_.reserve(bytes + entries * line_end_.size());
 }
 
 void StringList::LoadFromBytes(std::string bytes) {
   const size_t size = std::min(bytes.find('\0'), bytes.size());
-  starts_.clear();
+  bounds_.assign(1, 0);
   size_t read = 0;
   size_t write = 0;
   while (read < size) {
     const size_t line_end = FindLineEnd(bytes.data(), read, size);
-    starts_.push_back(write);
     std::memmove(bytes.data() + write, bytes.data() + read, line_end - read);
     write += line_end - read;
     read = line_end;
@@ -83,6 +66,7 @@ void StringList::LoadFromBytes(std::string bytes) {
       bytes.push_back('\n');
     }
     ++write;
+    bounds_.push_back(write);
   }
   bytes.resize(write);
   bytes_ = std::move(bytes);
@@ -92,7 +76,7 @@ void StringList::LoadFromBytes(std::string bytes) {
 std::string StringList::SaveToBytes() const {
   if (line_end_ == kCrLf) return bytes_;
   std::string saved;
-  saved.reserve(bytes_.size() + starts_.size() * (kCrLf.size() - line_end_.size()));
+  saved.reserve(bytes_.size() + Count() * (kCrLf.size() - line_end_.size()));
   for (int index = 0; index < Count(); ++index) {
     saved += Get(index);
     saved += kCrLf;

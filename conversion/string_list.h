@@ -22,15 +22,23 @@ class ListIndexError : public Exception {
 
 class StringList {
  public:
-  int Count() const { return static_cast<int>(starts_.size()); }
+  int Count() const { return static_cast<int>(bounds_.size() - 1); }
   // The bytes the entries take, with one line end each.
   size_t ByteCount() const { return bytes_.size(); }
 
   // The entry's text; valid until the list next changes. Throws ListIndexError.
-  std::string_view Get(int index) const;
+  std::string_view Get(int index) const {
+    CheckIndex(index);
+    return std::string_view(bytes_.data() + bounds_[index],
+                            bounds_[index + 1] - bounds_[index] - line_end_.size());
+  }
   // Replaces an entry; the entries after it move. Throws ListIndexError.
   void Set(int index, std::string_view text);
-  void Add(std::string_view text);
+  void Add(std::string_view text) {
+    bytes_ += text;
+    for (const char byte : line_end_) bytes_ += byte;  // one or two bytes: no copy call
+    bounds_.push_back(bytes_.size());
+  }
   // Empties the list, keeping its memory for the next use.
   void Clear();
   // Makes room for `entries` entries of `bytes` bytes in all.
@@ -48,10 +56,14 @@ class StringList {
   void SaveToFile(const std::string& path) const;
 
  private:
-  size_t EndOf(int index) const;
-  void CheckIndex(int index) const;
+  void CheckIndex(int index) const {
+    if (index < 0 || index >= Count()) ThrowIndexError(index);
+  }
+  [[noreturn]] static void ThrowIndexError(int index);
 
-  std::string bytes_;             // every entry followed by line_end_
-  std::vector<uint64_t> starts_;  // where each entry begins in bytes_
+  std::string bytes_;  // every entry followed by line_end_
+  // Where each entry begins in bytes_, and last where the next one would begin: entry k
+  // and its line end are bytes bounds_[k] to bounds_[k + 1].
+  std::vector<uint64_t> bounds_ = {0};
   std::string_view line_end_ = "\r\n";
 };
