@@ -4,7 +4,6 @@
 #include <fcntl.h>
 #include <stdlib.h>
 #include <sys/file.h>
-#include <sys/mman.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -55,6 +54,23 @@ bool WriteAllAt(int fd, off_t offset, std::initializer_list<std::string_view> pi
   return true;
 }
 
+// The whole file from its start to its end, however long it is by now.
+std::optional<std::string> ReadAll(int fd, size_t expected_size) {
+  std::string contents(expected_size, '\0');
+  size_t size = 0;
+  for (;;) {
+    if (size == contents.size()) contents.resize(std::max<size_t>(2 * size, 4096));
+    const ssize_t got =
+        pread(fd, contents.data() + size, contents.size() - size, static_cast<off_t>(size));
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return std::nullopt;
+    if (got == 0) break;
+    size += static_cast<size_t>(got);
+  }
+  contents.resize(size);
+  return contents;
+}
+
 std::string ResolvedPath(const std::string& path) {
   char* resolved = realpath(path.c_str(), nullptr);
   if (resolved == nullptr) return path;
@@ -99,43 +115,14 @@ LockedReportFile LockedReportFile::Open(const std::string& path,
   }
 }
 
-LockedReportFile::LockedReportFile(LockedReportFile&& other) noexcept
-    : fd_(std::move(other.fd_)),
-      open_error_(other.open_error_),
-      path_(std::move(other.path_)),
-      status_(other.status_),
-      view_(std::exchange(other.view_, nullptr)) {}
-
-LockedReportFile& LockedReportFile::operator=(LockedReportFile&& other) noexcept {
-  if (this != &other) {
-    Unmap();
-    fd_ = std::move(other.fd_);
-    open_error_ = other.open_error_;
-    path_ = std::move(other.path_);
-    status_ = other.status_;
-    view_ = std::exchange(other.view_, nullptr);
-  }
-  return *this;
-}
-
-LockedReportFile::~LockedReportFile() {
-  Unmap();
-}
-
-void LockedReportFile::Unmap() {
-  if (view_ != nullptr) munmap(view_, static_cast<size_t>(status_.st_size));
-  view_ = nullptr;
-}
-
 std::optional<std::string_view> LockedReportFile::Contents() {
-  const auto size = static_cast<size_t>(status_.st_size);
-  if (size == 0) return std::string_view();
-  if (view_ == nullptr) {
-    void* view = mmap(nullptr, size, PROT_READ, MAP_SHARED, fd_.Get(), 0);
-    if (view == MAP_FAILED) return std::nullopt;
-    view_ = view;
+  if (!contents_) {
+    contents_ = ReadAll(fd_.Get(), static_cast<size_t>(status_.st_size));
+    if (!contents_) return std::nullopt;
+    // What follows is written after what was read, also when the file changed size.
+    status_.st_size = static_cast<off_t>(contents_->size());
   }
-  return std::string_view(static_cast<const char*>(view_), size);
+  return std::string_view(*contents_);
 }
 
 bool LockedReportFile::Append(std::string_view bytes) {

@@ -19,17 +19,15 @@ class LockedReportFile {
   // while this one waited, the file now at `path` is opened instead.
   static LockedReportFile Open(const std::string& path, std::chrono::milliseconds lock_wait);
 
-  LockedReportFile(LockedReportFile&& other) noexcept;
-  LockedReportFile& operator=(LockedReportFile&& other) noexcept;
-  ~LockedReportFile();
-
   bool IsOpen() const { return fd_.Valid(); }
   // Why it did not open: the errno of the open, EWOULDBLOCK when the lock stayed held for
   // the whole wait, EINVAL for something other than a regular file.
   int OpenError() const { return open_error_; }
 
-  // The contents as they were when the file was locked, in a read-only mapped view that
-  // lives as long as this object; none when they cannot be mapped.
+  // The contents, read once under the lock and kept by this object; none when they cannot
+  // be read. A copy rather than a mapped view: a program that does not take the lock (an
+  // editor saving the file) may shorten the file meanwhile, and a mapped view would then
+  // kill the process, which here is the crash reporter itself.
   std::optional<std::string_view> Contents();
 
   // Writes `bytes` after the contents. A failed write (a full disk) leaves the file as it
@@ -39,8 +37,7 @@ class LockedReportFile {
   // Makes `first` followed by `second` the whole contents. Where it can, a completely
   // written file is renamed over this one, so that a failed write leaves the file as it
   // was; where it cannot (a folder that takes no new files, another owner's file, a file
-  // with several names), the file is rewritten in place after its room is reserved. Neither
-  // may be a view of the contents of this file.
+  // with several names), the file is rewritten in place after its room is reserved.
   bool Replace(std::string_view first, std::string_view second);
 
  private:
@@ -49,11 +46,10 @@ class LockedReportFile {
   LockedReportFile() = default;
   Outcome ReplaceByRename(std::string_view first, std::string_view second) const;
   bool RewriteInPlace(std::string_view first, std::string_view second);
-  void Unmap();
 
   UniqueFd fd_;
   int open_error_ = 0;
   std::string path_;
-  struct stat status_ {};  // as it was when locked
-  void* view_ = nullptr;
+  struct stat status_ {};  // as it was when locked; st_size as far as the contents were read
+  std::optional<std::string> contents_;
 };
