@@ -43,7 +43,7 @@ bool IsRemovedByCleaning(char byte) {
   return byte == '"' || byte == '(' || byte == ')';
 }
 
-// Searched byte by byte kind, which is much faster than testing each byte.
+// One memchr-backed search per kind of byte is much faster than testing each byte in turn.
 bool HoldsRemovedBytes(std::string_view line) {
   return line.find('"') != std::string_view::npos || line.find('(') != std::string_view::npos ||
          line.find(')') != std::string_view::npos;

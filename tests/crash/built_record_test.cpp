@@ -21,11 +21,10 @@ using test_support::TempFolder;
 
 void FunctionOfThisProgram() {}
 
-// Every property of this program's record, in stream order, with its value.
+// Every property of this program's record, in stream order, with its value: what the build
+// tool must have put into the settings stream from crash/crash_settings.txt.
 const std::vector<Property>& ExpectedRecord() {
   static const std::vector<Property> kRecord = {
-      //   Name  kind  value
-      // stream at build time.
       // General
       BooleanProperty("Enabled", true),
       BooleanProperty("NoSettings", false),

@@ -128,7 +128,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values("", "TPF1\x08TQuorvex\x07Quorvex", "tpf0\x08TQuorvex\x07Quorvex",
                       "TPF0\x07TQuorvex\x07Quorvex", "TPF0\x08TQUORVEX\x07Quorvex",
                       "TPF0\x08TQuorvex\x08Quorvex", "TPF0\x08TQuorvex\x07quorvex",
-                      "TPF0\x08TMadExcept\x07Quorvex", "\x08TQuorvex\x07Quorvex"));
+                      "TPF0\x08TBrindle\x07Quorvex", "\x08TQuorvex\x07Quorvex"));
 
 // A stream with a record of every value type, and where each record ends.
 struct EveryTypeStream {
