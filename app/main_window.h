@@ -72,7 +72,7 @@ class TfrmUserDb : public QWidget, private SelectionControls {
 
   InputFileDialog OpenDialog;
   WindowPlacement placement_;
-  MessageErrorBox error_box_;
+  WindowMessageBox error_box_;
   PlacementSaver saver_;
 
   // Created by the creation handler; a run only replaces their contents.

@@ -24,6 +24,7 @@ void ShowMessageBox(const QString& title, std::string_view text, QMessageBox::Ic
   box.exec();
 }
 
-void MessageErrorBox::Show(const std::string& title, const std::string& message) {
-  ShowMessageBox(ScreenText(title), message, QMessageBox::Critical);
+void WindowMessageBox::Show(std::string_view caption, std::string_view text, MessageKind kind) {
+  ShowMessageBox(ScreenText(caption), text,
+                 kind == MessageKind::kError ? QMessageBox::Critical : QMessageBox::NoIcon);
 }

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "settings/error_box.h"
+#include "platform/message_box.h"
 
 // Shows `text` (the program's 8-bit text) in a box titled `title`, centred on the screen,
 // with one "OK" button, and returns when the user has closed it. No other window of the
@@ -14,8 +14,8 @@
 void ShowMessageBox(const QString& title, std::string_view text,
                     QMessageBox::Icon icon = QMessageBox::NoIcon);
 
-// The error box the placement saver reports through.
-class MessageErrorBox : public ErrorBox {
+// The program's message boxes as the window shows them: an error with the error icon.
+class WindowMessageBox : public MessageBox {
  public:
-  void Show(const std::string& title, const std::string& message) override;
+  void Show(std::string_view caption, std::string_view text, MessageKind kind) override;
 };

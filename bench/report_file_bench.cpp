@@ -8,10 +8,10 @@
 #include <sstream>
 #include <string>
 
-#include "crash/report_file_format.h"
-#include "crash/report_file_update.h"
+#include "crash/report/report_file_format.h"
+#include "crash/report/report_file_update.h"
 #include "platform/registry/registry_access.h"
-#include "tests/crash/sample_report.h"
+#include "tests/crash/report/sample_report.h"
 
 namespace {
 

@@ -11,6 +11,7 @@
 #include "conversion/conversion_run.h"
 #include "conversion/radio_type.h"
 #include "conversion/region_table.h"
+#include "crash/crash_reporter.h"
 #include "platform/display_text.h"
 #include "platform/path.h"
 #include "platform/version_record.h"
@@ -78,6 +79,7 @@ int Convert(const CommandLine& command_line) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  CrashReporter crash_reporter;
   const std::vector<std::string> arguments(argv + 1, argv + argc);
   try {
     const CommandLine command_line = ParseCommandLine(arguments);

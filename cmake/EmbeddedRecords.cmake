@@ -6,7 +6,7 @@
 
 set(VERSION_ORIGINAL_FILENAME "2018-01-11" CACHE STRING
     "OriginalFilename field of the programs' version record: the release date")
-set(CRASH_SETTINGS_SOURCE "${CMAKE_SOURCE_DIR}/crash/crash_settings.txt" CACHE FILEPATH
+set(CRASH_SETTINGS_SOURCE "${CMAKE_SOURCE_DIR}/crash/config/crash_settings.txt" CACHE FILEPATH
     "The crash reporter's settings of the programs, one property a line")
 
 set(VERSION_RECORD_FILE "${CMAKE_BINARY_DIR}/records/version_record.txt")
@@ -31,7 +31,7 @@ function(embed_version_record target)
 endfunction()
 
 # embed_crash_settings(<target>): the crash reporter's settings record, built from
-# CRASH_SETTINGS_SOURCE by crash/tools. Every program that carries it is listed in the global
+# CRASH_SETTINGS_SOURCE by crash/config/tools. Every program that carries it is listed in the global
 # property CRASH_SETTINGS_PROGRAMS, so that the tests read the record back from each of them.
 function(embed_crash_settings target)
   add_dependencies(${target} crash_settings_stream)

@@ -17,7 +17,7 @@ int Clamped(int64_t value) {
 
 }  // namespace
 
-PlacementSaver::PlacementSaver(RegistryStore& store, PlacementWindow& window, ErrorBox& error_box)
+PlacementSaver::PlacementSaver(RegistryStore& store, PlacementWindow& window, MessageBox& error_box)
     : values_(store, "Software\\ZID", "FormPosAndSize"), window_(window), error_box_(error_box) {}
 
 void PlacementSaver::PrepareInitialPosition() {
@@ -53,6 +53,6 @@ void PlacementSaver::SavePlacement() {
     values_.WriteInteger("Bottom", normal.bottom);
     values_.WriteString("Saved", "1");
   } catch (const RegistryError& error) {
-    error_box_.Show("Fehler", error.Message());
+    error_box_.Show("Fehler", error.Message(), MessageKind::kError);
   }
 }

@@ -2,15 +2,15 @@
 // in the current user's registry, section "FormPosAndSize" below "Software\ZID".
 #pragma once
 
+#include "platform/message_box.h"
 #include "platform/registry/registry_store.h"
-#include "settings/error_box.h"
 #include "settings/placement_window.h"
 #include "settings/section_values.h"
 
 class PlacementSaver {
  public:
   // The saver is used by the window it keeps: both are expected to live equally long.
-  PlacementSaver(RegistryStore& store, PlacementWindow& window, ErrorBox& error_box);
+  PlacementSaver(RegistryStore& store, PlacementWindow& window, MessageBox& error_box);
 
   // Before the window's creation: once a placement has been saved, the window keeps its
   // designed position until RestorePlacement applies the stored one.
@@ -29,5 +29,5 @@ class PlacementSaver {
  private:
   SectionValues values_;
   PlacementWindow& window_;
-  ErrorBox& error_box_;
+  MessageBox& error_box_;
 };

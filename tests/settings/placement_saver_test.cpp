@@ -13,6 +13,7 @@
 #include "platform/registry/registry_errors.h"
 #include "settings/selections.h"
 #include "tests/platform/registry/hive_file_fixture.h"
+#include "tests/support/recording_message_box.h"
 #include "tests/support/unprivileged_child.h"
 
 void PrintTo(const WindowRectangle& r, std::ostream* out) {
@@ -50,14 +51,6 @@ class FakeWindow : public PlacementWindow {
   std::vector<std::string> calls;
 };
 
-class RecordingErrorBox : public ErrorBox {
- public:
-  void Show(const std::string& title, const std::string& message) override {
-    shown.emplace_back(title, message);
-  }
-  std::vector<std::pair<std::string, std::string>> shown;
-};
-
 std::string Section(const std::string& value_lines) {
   return "[HKEY_CURRENT_USER\\Software\\ZID\\FormPosAndSize]\n" + value_lines;
 }
@@ -81,7 +74,7 @@ class RestorePlacementTest : public test_support::HiveFileFixture,
 TEST_P(RestorePlacementTest, AppliesTheStoredRectangleWithItsFallbacks) {
   if (!GetParam().stored.empty()) WriteHive(Section(GetParam().stored));
   FakeWindow window;
-  RecordingErrorBox box;
+  test_support::RecordingMessageBox box;
   PlacementSaver(store_, window, box).RestorePlacement();
   EXPECT_EQ(window.normal, GetParam().normal);
   EXPECT_EQ(window.maximized, GetParam().maximized);
@@ -135,7 +128,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(PlacementTest, MaximizingFollowsTheRestoredRectangle) {
   WriteHive(Section("\"Maximized\"=\"1\"\n"));
   FakeWindow window;
-  RecordingErrorBox box;
+  test_support::RecordingMessageBox box;
   PlacementSaver(store_, window, box).RestorePlacement();
   EXPECT_EQ(window.calls, (std::vector<std::string>{"SetNormalRectangle", "Maximize"}));
 }
@@ -151,7 +144,7 @@ TEST_F(PlacementTest, AValueOfAnotherTypeLeavesTheWindowAsDesigned) {
   for (const auto& [stored, message] : cases) {
     WriteHive(Section(stored));
     FakeWindow window;
-    RecordingErrorBox box;
+    test_support::RecordingMessageBox box;
     try {
       PlacementSaver(store_, window, box).RestorePlacement();
       ADD_FAILURE() << "restored from " << stored;
@@ -159,7 +152,7 @@ TEST_F(PlacementTest, AValueOfAnotherTypeLeavesTheWindowAsDesigned) {
       EXPECT_EQ(error.Message(), message);
     }
     EXPECT_TRUE(window.calls.empty()) << stored;
-    EXPECT_TRUE(box.shown.empty());
+    EXPECT_TRUE(box.Shown().empty());
   }
 }
 
@@ -174,7 +167,7 @@ TEST_F(PlacementTest, ASavedPlacementKeepsTheWindowFromBeingPlacedBeforeItIsRest
   for (const auto& [stored, designed] : cases) {
     WriteHive(Section(stored));
     FakeWindow window;
-    RecordingErrorBox box;
+    test_support::RecordingMessageBox box;
     PlacementSaver(store_, window, box).PrepareInitialPosition();
     EXPECT_EQ(window.calls == std::vector<std::string>{"UseDesignedPosition"}, designed) << stored;
   }
@@ -182,7 +175,7 @@ TEST_F(PlacementTest, ASavedPlacementKeepsTheWindowFromBeingPlacedBeforeItIsRest
 
 TEST_F(PlacementTest, TheFirstReadCreatesTheBaseKeyButNotTheSection) {
   FakeWindow window;
-  RecordingErrorBox box;
+  test_support::RecordingMessageBox box;
   PlacementSaver(store_, window, box).PrepareInitialPosition();
   const Hive stored = StoredHive();
   ASSERT_NE(stored.FindKey("Software\\ZID"), nullptr);
@@ -194,7 +187,7 @@ TEST_F(PlacementTest, SavingWritesTheValuesInOrderWithTheirTypes) {
   FakeWindow window;
   window.normal = {100, 50, 700, 500};
   window.maximized = true;
-  RecordingErrorBox box;
+  test_support::RecordingMessageBox box;
   PlacementSaver(store_, window, box).SavePlacement();
 
   const Hive stored = StoredHive();
@@ -208,7 +201,7 @@ TEST_F(PlacementTest, SavingWritesTheValuesInOrderWithTheirTypes) {
                                    {"Bottom", registry_type::kDword, DwordData(500)},
                                    {"Saved", registry_type::kString, "1\0"s},
                                }));
-  EXPECT_TRUE(box.shown.empty());
+  EXPECT_TRUE(box.Shown().empty());
 
   // What was saved is restored, also the normal rectangle of a maximized window.
   FakeWindow next;
@@ -221,7 +214,7 @@ TEST_F(PlacementTest, AnIntegerStoredAsStringIsWrittenBackAsDecimalString) {
   WriteHive(Section("\"Left\"=\"300\"\n\"Top\"=hex:01\n\"Right\"=hex(2):31,00\n"));
   FakeWindow window;
   window.normal = {-20, 40, 600, 420};
-  RecordingErrorBox box;
+  test_support::RecordingMessageBox box;
   PlacementSaver(store_, window, box).SavePlacement();
 
   const Hive stored = StoredHive();
@@ -255,10 +248,11 @@ TEST_F(PlacementTest, ARefusedWriteIsShownInAnErrorBoxAndEndsTheSaving) {
       std::ostringstream diagnostics;
       RegistryStore store(HivePath(), diagnostics);
       FakeWindow window;
-      RecordingErrorBox box;
+      test_support::RecordingMessageBox box;
       PlacementSaver(store, window, box).SavePlacement();
-      const std::vector<std::pair<std::string, std::string>> expected{{"Fehler", message}};
-      return box.shown == expected ? 0 : 1;
+      const std::vector<test_support::ShownMessage> expected{
+          {"Fehler", message, MessageKind::kError}};
+      return box.Shown() == expected ? 0 : 1;
     });
     EXPECT_EQ(result, 0) << message;
     EXPECT_EQ(ReadFile(HivePath()), before);
@@ -277,11 +271,11 @@ TEST_F(PlacementTest, ValuesAfterAFailedWriteAreNotWritten) {
     std::ostringstream diagnostics;
     RegistryStore store(HivePath(), diagnostics);
     FakeWindow window;
-    RecordingErrorBox box;
+    test_support::RecordingMessageBox box;
     PlacementSaver(store, window, box).SavePlacement();
-    const std::vector<std::pair<std::string, std::string>> shown{
-        {"Fehler", "Fehler beim Setzen der Daten f\xFCr 'Left'"}};
-    return box.shown == shown ? 0 : 1;
+    const std::vector<test_support::ShownMessage> shown{
+        {"Fehler", "Fehler beim Setzen der Daten f\xFCr 'Left'", MessageKind::kError}};
+    return box.Shown() == shown ? 0 : 1;
   });
   EXPECT_EQ(result, 0);
   EXPECT_EQ(ReadFile(HivePath()), expected);
@@ -290,7 +284,7 @@ TEST_F(PlacementTest, ValuesAfterAFailedWriteAreNotWritten) {
 // A first start, one Transform and closing the window leave a file a user can read.
 TEST_F(PlacementTest, TheHiveFileReadsWellByEye) {
   FakeWindow window;
-  RecordingErrorBox box;
+  test_support::RecordingMessageBox box;
   PlacementSaver saver(store_, window, box);
   saver.PrepareInitialPosition();
   class : public SelectionControls {

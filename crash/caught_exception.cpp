@@ -1,6 +1,0 @@
-#include "crash/caught_exception.h"
-
-#include <utility>
-
-CaughtException::CaughtException(std::shared_ptr<const ModuleSettings> settings)
-    : settings_(std::move(settings)) {}

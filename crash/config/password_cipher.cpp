@@ -1,0 +1,101 @@
+#include "crash/config/password_cipher.h"
+
+#include <cstdint>
+#include <optional>
+
+namespace {
+
+struct PasswordProperties {
+  std::string_view password, account, server;
+};
+
+constexpr PasswordProperties kStoredPasswords[] = {
+    {"SmtpPassword", "SmtpAccount", "SmtpServer"},
+    {"HttpPassword", "HttpAccount", "HttpServer"},
+};
+
+class KeyStream {
+ public:
+  KeyStream(std::string_view account, std::string_view server) {
+    uint64_t hash = 0xCBF29CE484222325;  // FNV-1a offset basis
+    const auto mix = [&](std::string_view bytes) {
+      for (const char byte : bytes) hash = (hash ^ static_cast<uint8_t>(byte)) * 0x100000001B3;
+    };
+    mix(account);
+    mix("\n");
+    mix(server);
+    state_ = hash != 0 ? hash : 1;  // xorshift stays at zero once there
+  }
+
+  uint8_t Next() {
+    state_ ^= state_ >> 12;
+    state_ ^= state_ << 25;
+    state_ ^= state_ >> 27;
+    return static_cast<uint8_t>((state_ * 0x2545F4914F6CDD1D) >> 56);
+  }
+
+ private:
+  uint64_t state_;
+};
+
+int HexDigitValue(char digit) {
+  if (digit >= '0' && digit <= '9') return digit - '0';
+  if (digit >= 'a' && digit <= 'f') return digit - 'a' + 10;
+  if (digit >= 'A' && digit <= 'F') return digit - 'A' + 10;
+  return -1;
+}
+
+std::optional<std::string> BytesOfHex(std::string_view hex) {
+  if (hex.size() % 2 != 0) return std::nullopt;
+  std::string bytes;
+  for (size_t i = 0; i < hex.size(); i += 2) {
+    const int high = HexDigitValue(hex[i]), low = HexDigitValue(hex[i + 1]);
+    if (high < 0 || low < 0) return std::nullopt;
+    bytes += static_cast<char>(high * 16 + low);
+  }
+  return bytes;
+}
+
+template <typename Transform>
+void TransformStoredPasswords(PropertyList& properties, Transform transform) {
+  for (const PasswordProperties& names : kStoredPasswords) {
+    Property* password = properties.Find(names.password);
+    if (password == nullptr || password->kind != PropertyKind::kText) continue;
+    const Property* account = properties.Find(names.account);
+    const Property* server = properties.Find(names.server);
+    password->text_value = transform(password->text_value, account ? account->text_value : "",
+                                     server ? server->text_value : "");
+  }
+}
+
+}  // namespace
+
+std::string EncipherPassword(std::string_view password, std::string_view account,
+                             std::string_view server) {
+  constexpr char kDigits[] = "0123456789abcdef";
+  KeyStream key(account, server);
+  std::string stored;
+  for (const char byte : password) {
+    const uint8_t enciphered = static_cast<uint8_t>(byte) ^ key.Next();
+    stored += kDigits[enciphered >> 4];
+    stored += kDigits[enciphered & 0xF];
+  }
+  return stored;
+}
+
+std::string DecipherPassword(std::string_view stored, std::string_view account,
+                             std::string_view server) {
+  std::optional<std::string> bytes = BytesOfHex(stored);
+  if (!bytes) return {};
+  KeyStream key(account, server);
+  for (char& byte : *bytes) byte = static_cast<char>(static_cast<uint8_t>(byte) ^ key.Next());
+  return *bytes;
+}
+
+void DecipherStoredPasswords(PropertyList& properties) {
+  TransformStoredPasswords(properties, DecipherPassword);
+}
+
+void EncipherStoredPasswords(PropertyList& properties) {
+  TransformStoredPasswords(properties, EncipherPassword);
+}

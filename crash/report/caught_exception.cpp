@@ -1,0 +1,6 @@
+#include "crash/report/caught_exception.h"
+
+#include <utility>
+
+CaughtException::CaughtException(std::shared_ptr<const ModuleSettings> settings)
+    : settings_(std::move(settings)) {}

@@ -1,0 +1,34 @@
+#include "crash/crash_reporter.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/module_section.h"
+#include "platform/path.h"
+
+namespace {
+
+void FunctionOfThisProgram() {}
+
+TEST(CrashReporter, ReadsTheSettingsOfThisProgram) {
+  CrashReporter reporter;
+  const auto settings =
+      reporter.Settings().SettingsFor(reinterpret_cast<const void*>(&FunctionOfThisProgram));
+  ASSERT_TRUE(settings);
+  EXPECT_TRUE(settings->Origin().module.is_executable);
+  EXPECT_EQ(settings->ReadText("TitleBar"), "crash_reporter_tests");
+}
+
+TEST(CrashReporter, KeepsBugReportsBesideTheProgram) {
+  CrashReporter reporter;
+  EXPECT_EQ(reporter.Folders().program, FolderPart(ExecutablePath()));
+  EXPECT_FALSE(reporter.Folders().user_state.empty());
+}
+
+TEST(CrashReporter, ItsOwnMessagesGoToStandardErrorUntilItHasAWindow) {
+  CrashReporter reporter;
+  ::testing::internal::CaptureStderr();
+  reporter.Box().Show(kCrashReporterCaption, "Interner Fehler", MessageKind::kError);
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "Quorvex: Interner Fehler\n");
+}
+
+}  // namespace
