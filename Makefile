@@ -10,12 +10,12 @@ JOBS           ?= $(shell nproc)
 BUILD_PACKAGES := cmake ninja-build g++ make pkg-config binutils \
                   libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev qt6-base-dev \
                   qt6-qpa-plugins fonts-liberation2
-TEST_PACKAGES  := xvfb xauth openbox x11-utils
+TEST_PACKAGES  := xvfb xauth openbox x11-utils clang-format
 FUZZ_PACKAGES  := clang-14 libclang-rt-14-dev
 
 CMAKE_CONFIG   := -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWARNINGS_AS_ERRORS=ON
 
-.PHONY: all deps test-deps build run test unit-asan gui fuzz bench format clean
+.PHONY: all deps test-deps build run test unit-asan gui fuzz bench format format-check clean
 
 all: build
 
@@ -50,7 +50,7 @@ run: build
 	$(BUILD_DIR)/bin/userdb2csv --radio md2017 --format compact $(BUILD_DIR)/run/UserDb.bin
 	@echo "Output: $$(ls $(BUILD_DIR)/run/contacts_users_*.csv)"
 
-test: build test-deps
+test: build test-deps format-check
 	tests/run-with-display ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)
 	$(MAKE) unit-asan
 
@@ -89,6 +89,10 @@ bench: build
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+# Fails on any file of ours that clang-format would change.
+format-check: test-deps
+	git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run -Werror
 
 clean:
 	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(FUZZ_DIR)

@@ -30,9 +30,9 @@ void ForEachModuleInfo(Visit visit) {
   } state{&visit};
   dl_iterate_phdr(
       [](dl_phdr_info* info, size_t, void* data) {
-        auto* state = static_cast<State*>(data);
-        (*state->visit)(*info, state->first);
-        state->first = false;
+        auto* walk = static_cast<State*>(data);
+        (*walk->visit)(*info, walk->first);
+        walk->first = false;
         return 0;
       },
       &state);

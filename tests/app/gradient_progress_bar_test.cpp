@@ -93,7 +93,7 @@ INSTANTIATE_TEST_SUITE_P(
         BarCase{"BeyondTheTotal", {{'T', 10, 0, false}, {'P', 50, 100, true}}},
         BarCase{"SamePercentageForMoreParts",
                 {{'T', 1000, 0, false}, {'P', 500, 50, true}, {'P', 501, 50, false}}}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& case_info) { return std::string(case_info.param.name); });
 
 // Whether the pixel in the middle row of the bar at `x` is filled: not the track's colour.
 bool FilledAt(const QImage& bar, int x) {

@@ -184,7 +184,7 @@ INSTANTIATE_TEST_SUITE_P(
                       TypedCase{"UnknownExtension", "data.xyz", {}, "data.xyz.Bin"},
                       TypedCase{"ExistingFile", "notes.txt", {}, "notes.txt"},
                       TypedCase{"InAFolder", "elsewhere/Second.bin", {}, "elsewhere/Second.bin"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& case_info) { return std::string(case_info.param.name); });
 
 TEST_F(DialogTest, OpensInTheCurrentFolderThenWhereTheLastFileWas) {
   QDir::setCurrent(QString::fromStdString(data_));

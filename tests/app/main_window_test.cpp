@@ -155,7 +155,7 @@ INSTANTIATE_TEST_SUITE_P(
                       CheckCase{"NoRadioType", false, "<folder>/UserDb.bin", -1, kNoRadioType},
                       CheckCase{"MissingFileAndNoRadioType", false, "<folder>/Missing.bin", -1,
                                 kFileMissing}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& case_info) { return std::string(case_info.param.name); });
 
 TEST_F(WindowTest, ConvertsThroughTheWindow) {
   const std::string input = folder_ / "UserDb.bin";
@@ -311,7 +311,7 @@ INSTANTIATE_TEST_SUITE_P(
                    false},
         StoredCase{"TypeAsString", "\"Type\"=\"1\"", "\"Format\"=dword:ffffffff", -1, 1, false},
         StoredCase{"FormatAsString", "\"Type\"=dword:00000001", "\"Format\"=\"0\"", 1, 1, true}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& case_info) { return std::string(case_info.param.name); });
 
 TEST_F(WindowTest, FailureDuringTheRunIsShownAfterTheButtonIsBack) {
   const std::string input = folder_ / "UserDb.bin";

@@ -127,7 +127,7 @@ INSTANTIATE_TEST_SUITE_P(
         RestoreCase{"CornerLeftOfTheScreen", QRect(-700, 100, 650, 380), QRect(0, 0, 650, 380)},
         // The window's minimum size still holds.
         RestoreCase{"SmallerThanTheMinimum", QRect(50, 60, 120, 90), QRect(50, 60, 400, 310)}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& case_info) { return std::string(case_info.param.name); });
 
 // Placement values that cannot be read: reported, and the window opens as drawn.
 struct UnreadableCase {
@@ -163,7 +163,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, UnreadablePlacementTest,
                                            UnreadableCase{"LongBinary",
                                                           "\"Left\"=hex:01,02,03,04,05",
                                                           RegistryDataReadError("Left").Message()}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& case_info) { return std::string(case_info.param.name); });
 
 TEST_F(PlacementTest, SettingsThatCannotBeWrittenAreShownAndTheWindowCloses) {
   MakeSettingsUnwritable();

@@ -179,8 +179,8 @@ INSTANTIATE_TEST_SUITE_P(
                8},
         Damage{"section end overflowing", kRecordHeader + offsetof(Elf64_Shdr, sh_offset),
                ~uint64_t{0} - 4, 8}),
-    [](const auto& info) {
-      std::string name = info.param.what;
+    [](const auto& case_info) {
+      std::string name = case_info.param.what;
       for (char& c : name) {
         if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
       }

@@ -36,7 +36,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Utf16Case{"lone_low_surrogate", "\x00\xDEz\0"s, "?z"},
                       Utf16Case{"zero_character", "\0\0"s, "\0"s},
                       Utf16Case{"odd_last_byte_left_out", "a\0b"s, "a"}),
-    [](const auto& info) { return std::string(info.param.what); });
+    [](const auto& case_info) { return std::string(case_info.param.what); });
 
 struct Utf8Case {
   const char* what;
@@ -67,7 +67,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Utf8Case{"overlong", "\xC0\xAF", std::nullopt},
                       Utf8Case{"encoded_surrogate", "\xED\xA0\x80", std::nullopt},
                       Utf8Case{"windows_1252_byte", "\xDF", std::nullopt}),
-    [](const auto& info) { return std::string(info.param.what); });
+    [](const auto& case_info) { return std::string(case_info.param.what); });
 
 TEST(Windows1252FromUtf8, TakesEveryByteBackFromItsDisplayForm) {
   for (int value = 0; value < 256; ++value) {

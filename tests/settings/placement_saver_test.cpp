@@ -123,7 +123,7 @@ INSTANTIATE_TEST_SUITE_P(
                     "\"Left\"=dword:80000000\n\"Top\"=dword:7fffffff\n\"Right\"=dword:7fffffff\n",
                     {0, 0, INT_MAX, 0},
                     false}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& case_info) { return std::string(case_info.param.name); });
 
 TEST_F(PlacementTest, MaximizingFollowsTheRestoredRectangle) {
   WriteHive(Section("\"Maximized\"=\"1\"\n"));

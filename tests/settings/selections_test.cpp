@@ -110,7 +110,7 @@ INSTANTIATE_TEST_SUITE_P(
         LoadCase{"PathOfAnotherTypeWithoutDataIsEmpty", Key("DefaultUserbinPath", "\"Path\"=hex:"),
                  "", -1, 1, false},
         LoadCase{"PathValueMissing", Key("DefaultUserbinPath", ""), "", -1, 1, false}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& case_info) { return std::string(case_info.param.name); });
 
 TEST_F(SelectionsTest, FirstLoadCreatesTheTypeKeysEmptyButNotTheFolderKey) {
   FakeControls controls;

@@ -54,7 +54,7 @@ INSTANTIATE_TEST_SUITE_P(
                       "en",
                       "Anwendung schlie\xDF"
                       "en"}),
-    [](const auto& info) { return std::string(info.param.what); });
+    [](const auto& case_info) { return std::string(case_info.param.what); });
 
 TEST(ExpandPlaceholders, AnEmptyExceptionMessageReadsUnknown) {
   PlaceholderValues values;

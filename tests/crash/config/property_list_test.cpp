@@ -75,6 +75,6 @@ INSTANTIATE_TEST_SUITE_P(
                   true,
                   {BooleanProperty("AutoSave", true), IntegerProperty("AutoRestart", 0),
                    TextProperty("MailAddr", "a@b.c"), BooleanProperty("autosave", false)}}),
-    [](const auto& info) { return std::string(info.param.what); });
+    [](const auto& case_info) { return std::string(case_info.param.what); });
 
 }  // namespace

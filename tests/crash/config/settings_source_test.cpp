@@ -81,7 +81,7 @@ INSTANTIATE_TEST_SUITE_P(
                         "line 1: the value is not UTF-8 text of Windows-1252 characters"},
         SourceErrorCase{"repeated_name", "\n# x\nA boolean true\nA boolean false\n",
                         "line 4: \"A\" is there already"}),
-    [](const auto& info) { return std::string(info.param.what); });
+    [](const auto& case_info) { return std::string(case_info.param.what); });
 
 TEST(ParseSettingsSource, RefusesANameLongerThanAStreamCanHold) {
   EXPECT_NO_THROW(ParseSettingsSource(std::string(255, 'N') + " boolean true"));

@@ -58,7 +58,7 @@ INSTANTIATE_TEST_SUITE_P(
         ValueCase{"utf16_text", 18, "\x04\0\0\0A\0\xDF\0\xAC\x20\x00\x01"s,
                   TextProperty("P", "A\xDF\x80?")},
         ValueCase{"utf16_empty", 18, "\0\0\0\0"s, TextProperty("P", "")}),
-    [](const auto& info) { return std::string(info.param.what); });
+    [](const auto& case_info) { return std::string(case_info.param.what); });
 
 TEST(ParseSettingsStream, KeepsStreamOrderAndRepeatedNames) {
   SettingsStreamWriter writer;
@@ -208,6 +208,6 @@ INSTANTIATE_TEST_SUITE_P(
                       HugeLengthCase{"utf16_max", 18, "\xFF\xFF\xFF\xFF"},
                       HugeLengthCase{"utf16_doubling_past_32_bits", 18, "\x00\x00\x00\x80"s},
                       HugeLengthCase{"short_text_max", 6, "\xFF"}),
-    [](const auto& info) { return std::string(info.param.what); });
+    [](const auto& case_info) { return std::string(case_info.param.what); });
 
 }  // namespace
