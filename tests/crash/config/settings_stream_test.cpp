@@ -115,7 +115,8 @@ INSTANTIATE_TEST_SUITE_P(
                       UnknownTypeCase{7, "Internal error: Invalid settings resource ($7)."},
                       UnknownTypeCase{10, "Internal error: Invalid settings resource ($a)."},
                       UnknownTypeCase{0x13, "Internal error: Invalid settings resource ($13)."},
-                      UnknownTypeCase{0xFF, "Internal error: Invalid settings resource ($ff)."}));
+                      UnknownTypeCase{0xFF, "Internal error: Invalid settings resource ($ff)."}),
+    [](const auto& case_info) { return "type_" + std::to_string(case_info.param.type); });
 
 class WrongHeaderTest : public ::testing::TestWithParam<std::string> {};
 
