@@ -34,7 +34,7 @@ bool RegistryAccess::OpenKey(std::string_view path, bool create) {
 
 std::optional<RegistryValue> RegistryAccess::Fetch(std::string_view name) const {
   if (!key_is_open_) return std::nullopt;
-  const Hive hive = store_.Load();
+  const Hive& hive = store_.Load();
   const RegistryKey* key = hive.FindKey(open_key_);
   const RegistryValue* value = key != nullptr ? key->FindValue(name) : nullptr;
   if (value == nullptr) return std::nullopt;
