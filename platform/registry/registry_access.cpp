@@ -17,7 +17,7 @@ bool RegistryAccess::OpenKey(std::string_view path, bool create) {
   const std::string full = from_root ? NormalizeKeyPath(path) : JoinKeyPath(open_key_, path);
   CloseKey();
   bool exists = store_.Load().FindKey(full) != nullptr;
-  if (!exists && create) {
+  if (!exists && create && KeyPathFitsLimits(full)) {
     // Only a missing key costs a write, so that opening keys on every start changes nothing.
     exists = store_.Update([&](Hive& hive) {
       if (hive.FindKey(full) != nullptr) return false;

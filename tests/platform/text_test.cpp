@@ -42,6 +42,10 @@ TEST(EqualIgnoringCase1252Test, PairsLettersOnly) {
   };
   for (const Case& c : cases) {
     EXPECT_EQ(EqualIgnoringCase1252(c.left, c.right), c.equal) << c.left << " / " << c.right;
+    // Texts that compare equal must hash alike, or a look-up by name misses them.
+    if (c.equal) {
+      EXPECT_EQ(HashIgnoringCase1252()(c.left), HashIgnoringCase1252()(c.right)) << c.left;
+    }
   }
 }
 
