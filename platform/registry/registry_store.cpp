@@ -106,8 +106,9 @@ const Hive& RegistryStore::Load() {
   timespec read_start{};
   clock_gettime(CLOCK_REALTIME, &read_start);
   struct stat status {};
-  if (stat(file_path_.c_str(), &status) != 0 && errno == ENOENT) return Keep(Hive(), std::nullopt);
-  if (loaded_stamp_ && loaded_stamp_->Matches(status)) return loaded_;
+  const bool stated = stat(file_path_.c_str(), &status) == 0;
+  if (!stated && errno == ENOENT) return Keep(Hive(), std::nullopt);
+  if (stated && loaded_stamp_ && loaded_stamp_->Matches(status)) return loaded_;
   std::string bytes;
   try {
     bytes = ReadWholeFile(file_path_);
@@ -117,7 +118,8 @@ const Hive& RegistryStore::Load() {
     return Keep(Hive(), std::nullopt);
   }
   try {
-    return Keep(ParseRegeditFile(bytes), FileStamp::Trusted(status, read_start));
+    Hive hive = ParseRegeditFile(bytes);
+    return Keep(std::move(hive), stated ? FileStamp::Trusted(status, read_start) : std::nullopt);
   } catch (const DamagedRegistryFile&) {
     // Set aside under the lock, where no writer can be replacing the file meanwhile; what
     // is there afterwards is nothing, or the new file of a writer that came first.

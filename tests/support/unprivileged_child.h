@@ -52,7 +52,9 @@ inline int RunWithFileSizeLimit(rlim_t max_bytes, const std::function<int()>& bo
 // AddressSanitizer, whose shadow memory needs the address space, there is no limit.
 inline int RunWithMemoryLimit(rlim_t extra_bytes, const std::function<int()>& body) {
   return RunInChild([&] {
-#ifndef __SANITIZE_ADDRESS__
+#ifdef __SANITIZE_ADDRESS__
+    (void)extra_bytes;
+#else
     rlim_t pages = 0;
     std::ifstream("/proc/self/statm") >> pages;
     const rlim_t bytes = pages * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) + extra_bytes;
