@@ -1,6 +1,7 @@
 #include "platform/case_insensitive_1252.h"
 
 #include <array>
+#include <cstdint>
 
 namespace {
 
@@ -32,4 +33,14 @@ bool EqualIgnoringCase1252(std::string_view left, std::string_view right) {
     }
   }
   return true;
+}
+
+size_t HashIgnoringCase1252::operator()(std::string_view text) const {
+  // FNV-1a over the lower-case forms: texts that compare equal hash alike.
+  uint64_t hash = 14695981039346656037u;
+  for (const char byte : text) {
+    hash ^= kLower[static_cast<unsigned char>(byte)];
+    hash *= 1099511628211u;
+  }
+  return static_cast<size_t>(hash);
 }

@@ -4,6 +4,20 @@
 // byte equals only itself. Nothing is ignored or trimmed.
 #pragma once
 
+#include <cstddef>
 #include <string_view>
 
 bool EqualIgnoringCase1252(std::string_view left, std::string_view right);
+
+// Hash and equality for unordered containers keyed by such texts; both take any text
+// form, so that a look-up needs no copy of the key.
+struct HashIgnoringCase1252 {
+  using is_transparent = void;
+  size_t operator()(std::string_view text) const;
+};
+struct SameIgnoringCase1252 {
+  using is_transparent = void;
+  bool operator()(std::string_view left, std::string_view right) const {
+    return EqualIgnoringCase1252(left, right);
+  }
+};

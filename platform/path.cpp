@@ -1,5 +1,6 @@
 #include "platform/path.h"
 
+#include <stdlib.h>
 #include <sys/stat.h>
 
 #include <filesystem>
@@ -21,7 +22,15 @@ std::string FullPath(std::string_view path) {
   return result.lexically_normal().string();
 }
 
+std::string ResolvedPath(const std::string& path) {
+  char* resolved = realpath(path.c_str(), nullptr);
+  if (resolved == nullptr) return path;
+  std::string result(resolved);
+  free(resolved);
+  return result;
+}
+
 bool FileExists(const std::string& path) {
   struct stat status {};
-  return stat(path.c_str(), &status) == 0 && !S_ISDIR(status.st_mode);
+  return stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
 }

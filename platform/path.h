@@ -12,5 +12,10 @@ std::string FolderPart(std::string_view path);
 // resolved lexically (links are not followed). An absolute path is only normalised.
 std::string FullPath(std::string_view path);
 
-// True when the path names an existing file of any kind but a folder.
+// The path with symbolic links resolved, made absolute; the path itself when it names no
+// existing file.
+std::string ResolvedPath(const std::string& path);
+
+// True when the path names an existing regular file (also through symbolic links): not a
+// folder, device, named pipe or socket.
 bool FileExists(const std::string& path);

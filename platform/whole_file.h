@@ -1,14 +1,20 @@
 // Whole-file reads and writes with the sharing rules of this program.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
-// Reads the whole file in one piece, allowing other readers but no writers: the read
+// The largest file read whole: sizes and counts read from it are 32-bit.
+inline constexpr size_t kMaxWholeFileSize = 0x7FFFFFFF;
+
+// Reads the whole regular file in one piece, allowing other readers but no writers: the read
 // fails when another process holds the file open for writing (told by a read lease
 // where the kernel grants one; where it cannot, for another user's file or on a file
 // system without leases, the read goes on). A writer that opens the file meanwhile
 // waits until the read is done.
+// Anything but a regular file (a folder, a device, a named pipe) is refused without
+// waiting, and a file of 2 GiB or more is refused before any memory is taken.
 // Throws FileOpenError (with the full path) or StreamReadError.
 std::string ReadWholeFile(const std::string& path);
 
@@ -17,6 +23,7 @@ std::string ReadWholeFile(const std::string& path);
 // be written. A regular file is replaced by renaming a completely written temporary file
 // over it, so that a failed write leaves the earlier file as it was; where that cannot
 // be done (no right to create files in the folder, a file of another owner or with
-// several links, a device) the file is truncated and written in place.
+// several links) the file is rewritten in place after its room is reserved. Anything but a
+// regular file at the path (also behind a symbolic link) is refused and left alone.
 // Throws FileCreateError (with the full path) or StreamWriteError.
 void WriteWholeFile(const std::string& path, std::string_view bytes);

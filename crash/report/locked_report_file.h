@@ -3,14 +3,12 @@
 // which write the same file, wait for each other instead of mixing their reports.
 #pragma once
 
-#include <sys/stat.h>
-
 #include <chrono>
 #include <optional>
 #include <string>
 #include <string_view>
 
-#include "platform/unique_fd.h"
+#include "platform/locked_file.h"
 
 class LockedReportFile {
  public:
@@ -19,10 +17,10 @@ class LockedReportFile {
   // while this one waited, the file now at `path` is opened instead.
   static LockedReportFile Open(const std::string& path, std::chrono::milliseconds lock_wait);
 
-  bool IsOpen() const { return fd_.Valid(); }
+  bool IsOpen() const { return file_.IsOpen(); }
   // Why it did not open: the errno of the open, EWOULDBLOCK when the lock stayed held for
-  // the whole wait, EINVAL for something other than a regular file.
-  int OpenError() const { return open_error_; }
+  // the whole wait, kNotRegularFile or EISDIR for something other than a regular file.
+  int OpenError() const { return file_.OpenError(); }
 
   // The contents, read once under the lock and kept by this object; none when they cannot
   // be read. A copy rather than a mapped view: a program that does not take the lock (an
@@ -32,24 +30,19 @@ class LockedReportFile {
 
   // Writes `bytes` after the contents. A failed write (a full disk) leaves the file as it
   // was.
-  bool Append(std::string_view bytes);
+  bool Append(std::string_view bytes) { return file_.Append(bytes); }
 
   // Makes `first` followed by `second` the whole contents. Where it can, a completely
   // written file is renamed over this one, so that a failed write leaves the file as it
   // was; where it cannot (a folder that takes no new files, another owner's file, a file
   // with several names), the file is rewritten in place after its room is reserved.
-  bool Replace(std::string_view first, std::string_view second);
+  bool Replace(std::string_view first, std::string_view second) {
+    return file_.Replace({first, second}, Replacement::kByRenameOrInPlace).Done();
+  }
 
  private:
-  enum class Outcome { kDone, kFailed, kNotPossible };
+  explicit LockedReportFile(LockedFile file) : file_(std::move(file)) {}
 
-  LockedReportFile() = default;
-  Outcome ReplaceByRename(std::string_view first, std::string_view second) const;
-  bool RewriteInPlace(std::string_view first, std::string_view second);
-
-  UniqueFd fd_;
-  int open_error_ = 0;
-  std::string path_;
-  struct stat status_ {};  // as it was when locked; st_size as far as the contents were read
+  LockedFile file_;
   std::optional<std::string> contents_;
 };

@@ -2,14 +2,23 @@
 // values. Key paths are "\"-separated; names of keys and values compare without regard
 // to letter case, as the registry's do. Keys and values keep the order in which they
 // were first created, so that the file they are saved to changes only where they change.
+// Look-ups go through hashes of the names: a hive of many keys, or a key of many values,
+// is built and searched in time linear in its size.
 #pragma once
 
+#include <cstddef>
 #include <deque>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
+#include "platform/case_insensitive_1252.h"
 #include "platform/registry/registry_value.h"
+
+// Positions in a list of named things, by name without regard to letter case.
+using NameIndex =
+    std::unordered_map<std::string, size_t, HashIgnoringCase1252, SameIgnoringCase1252>;
 
 // The root's name where the hive is written out: "HKEY_CURRENT_USER".
 inline constexpr std::string_view kHiveRootName = "HKEY_CURRENT_USER";
@@ -29,11 +38,14 @@ class RegistryKey {
   // Tells whether there was such a value.
   bool DeleteValue(std::string_view name);
 
-  friend bool operator==(const RegistryKey&, const RegistryKey&) = default;
+  friend bool operator==(const RegistryKey& left, const RegistryKey& right) {
+    return left.path_ == right.path_ && left.values_ == right.values_;
+  }
 
  private:
   std::string path_;
   std::vector<RegistryValue> values_;
+  NameIndex value_positions_;
 };
 
 class Hive {
@@ -50,11 +62,24 @@ class Hive {
   // Every key, the root first, parents before their children.
   const std::deque<RegistryKey>& Keys() const { return keys_; }
 
-  friend bool operator==(const Hive&, const Hive&) = default;
+  friend bool operator==(const Hive& left, const Hive& right) { return left.keys_ == right.keys_; }
 
  private:
+  // The position in keys_ of the key at a normalised path; keys_.size() when there is none.
+  size_t PositionOf(std::string_view normal_path) const;
+  RegistryKey& AddKey(std::string normal_path);
+
   std::deque<RegistryKey> keys_;
+  NameIndex key_positions_;
 };
+
+// The registry's limits for a key: at most this many levels below the root, and names of
+// at most this many characters.
+inline constexpr size_t kMaxKeyDepth = 512;
+inline constexpr size_t kMaxKeyNameLength = 255;
+
+// Whether a normalised key path keeps within those limits.
+bool KeyPathFitsLimits(std::string_view normal_path);
 
 // `path` with empty segments dropped, so that "\Software\\ZID\" names "Software\ZID".
 std::string NormalizeKeyPath(std::string_view path);

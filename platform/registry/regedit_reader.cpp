@@ -93,7 +93,13 @@ class Parser {
       Fail("a key outside " + std::string(kHiveRootName));
     }
     path.remove_prefix(kHiveRootName.size());
-    current_key_ = &hive_.CreateKey(Text(path));
+    const std::string normal = NormalizeKeyPath(Text(path));
+    if (!KeyPathFitsLimits(normal)) {
+      Fail("a key deeper than " + std::to_string(kMaxKeyDepth) +
+           " levels or with a name of more than " + std::to_string(kMaxKeyNameLength) +
+           " characters");
+    }
+    current_key_ = &hive_.CreateKey(normal);
   }
 
   // A quoted text with "\\" and "\"" escapes; `text` starts at the opening quote and is

@@ -17,7 +17,7 @@ bool RegistryAccess::OpenKey(std::string_view path, bool create) {
   const std::string full = from_root ? NormalizeKeyPath(path) : JoinKeyPath(open_key_, path);
   CloseKey();
   bool exists = store_.Load().FindKey(full) != nullptr;
-  if (!exists && create) {
+  if (!exists && create && KeyPathFitsLimits(full)) {
     // Only a missing key costs a write, so that opening keys on every start changes nothing.
     exists = store_.Update([&](Hive& hive) {
       if (hive.FindKey(full) != nullptr) return false;
@@ -34,7 +34,7 @@ bool RegistryAccess::OpenKey(std::string_view path, bool create) {
 
 std::optional<RegistryValue> RegistryAccess::Fetch(std::string_view name) const {
   if (!key_is_open_) return std::nullopt;
-  const Hive hive = store_.Load();
+  const Hive& hive = store_.Load();
   const RegistryKey* key = hive.FindKey(open_key_);
   const RegistryValue* value = key != nullptr ? key->FindValue(name) : nullptr;
   if (value == nullptr) return std::nullopt;

@@ -3,9 +3,8 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <stdio.h>
-#include <stdlib.h>
-#include <sys/file.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -13,14 +12,18 @@
 #include <utility>
 
 #include "platform/display_text.h"
+#include "platform/file_errors.h"
+#include "platform/locked_file.h"
 #include "platform/path.h"
 #include "platform/registry/regedit_reader.h"
 #include "platform/registry/regedit_writer.h"
-#include "platform/system_error_text.h"
-#include "platform/unique_fd.h"
 #include "platform/whole_file.h"
 
 namespace {
+
+// A file changed less than this before it was read may change again with the same time
+// stamps (they advance in steps of a clock tick): its contents are not kept for later.
+constexpr long kTimeStampStepNs = 100'000'000;
 
 // The hive file could not be read, set aside or written; the message says why.
 class HiveFileFailure : public Exception {
@@ -29,17 +32,7 @@ class HiveFileFailure : public Exception {
 };
 
 [[noreturn]] void Fail(const std::string& what, int error_number) {
-  throw HiveFileFailure(what + ": " + SystemErrorText(error_number));
-}
-
-// The file a link points to, so that a hive file kept elsewhere and linked in place stays
-// where it is; the path itself when it names no existing file.
-std::string ResolvedPath(const std::string& path) {
-  char* resolved = realpath(path.c_str(), nullptr);
-  if (resolved == nullptr) return path;
-  std::string result = resolved;
-  free(resolved);
-  return result;
+  throw HiveFileFailure(what + ": " + OpenErrorText(error_number));
 }
 
 void CreateFolders(const std::string& folder) {
@@ -49,34 +42,10 @@ void CreateFolders(const std::string& folder) {
   if (error) Fail("Registry folder " + folder + " cannot be created", error.value());
 }
 
-struct LockedFile {
-  UniqueFd fd;
-  std::string path;
-  mode_t mode = 0600;
-};
-
-// Opens the file, created empty when missing, and waits for its exclusive lock. A writer
-// that held the lock meanwhile has renamed a new file over the one we opened: then the
-// lock is taken again on the file that is there now.
-LockedFile LockFile(const std::string& path) {
-  for (;;) {
-    LockedFile file;
-    file.path = ResolvedPath(path);
-    CreateFolders(FolderPart(file.path));
-    file.fd = UniqueFd(open(file.path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0600));
-    if (!file.fd.Valid()) Fail("Registry file " + file.path + " cannot be opened", errno);
-    while (flock(file.fd.Get(), LOCK_EX) != 0) {
-      if (errno != EINTR) Fail("Registry file " + file.path + " cannot be locked", errno);
-    }
-    struct stat held {
-    }, named{};
-    if (fstat(file.fd.Get(), &held) != 0) Fail("Registry file " + file.path, errno);
-    if (stat(file.path.c_str(), &named) == 0 && named.st_dev == held.st_dev &&
-        named.st_ino == held.st_ino) {
-      file.mode = held.st_mode & 07777;
-      return file;
-    }
-  }
+// "5 seconds", "300 milliseconds".
+std::string WaitText(std::chrono::milliseconds wait) {
+  if (wait.count() % 1000 == 0) return std::to_string(wait.count() / 1000) + " seconds";
+  return std::to_string(wait.count()) + " milliseconds";
 }
 
 // Renames `from` to `to` unless `to` exists; tells whether it did.
@@ -101,50 +70,56 @@ std::string SetAside(const std::string& path) {
   }
 }
 
-// Writes `text`, gives the file `mode` and flushes it to the disk; returns 0, or the errno
-// of the step that failed.
-int WriteFlushed(UniqueFd& fd, const std::string& text, mode_t mode) {
-  const ssize_t written = write(fd.Get(), text.data(), text.size());
-  if (written < 0) return errno;
-  // A regular file takes a write whole unless the disk is full or a size limit is reached.
-  if (written != static_cast<ssize_t>(text.size())) return ENOSPC;
-  if (fchmod(fd.Get(), mode) != 0 || fsync(fd.Get()) != 0) return errno;
-  return fd.Close() ? 0 : errno;
+bool Before(const timespec& left, const timespec& right) {
+  return left.tv_sec < right.tv_sec ||
+         (left.tv_sec == right.tv_sec && left.tv_nsec < right.tv_nsec);
 }
 
-// Writes `text` to a temporary file beside the locked one and renames it over the locked
-// file. On failure the temporary file is removed and the locked file is as it was.
-void ReplaceFile(const LockedFile& file, const std::string& text) {
-  const std::string folder = FolderPart(file.path);
-  std::string temporary = folder + "." + file.path.substr(folder.size()) + ".XXXXXX";
-  UniqueFd fd(mkostemp(temporary.data(), O_CLOEXEC));
-  if (!fd.Valid()) Fail("Registry file " + file.path + " cannot be written", errno);
-  int error_number = WriteFlushed(fd, text, file.mode);
-  if (error_number == 0 && rename(temporary.c_str(), file.path.c_str()) != 0) error_number = errno;
-  if (error_number != 0) {
-    unlink(temporary.c_str());
-    Fail("Registry file " + file.path + " cannot be written", error_number);
-  }
+bool SameTime(const timespec& left, const timespec& right) {
+  return left.tv_sec == right.tv_sec && left.tv_nsec == right.tv_nsec;
 }
 
 }  // namespace
 
-RegistryStore::RegistryStore(std::string file_path, std::ostream& diagnostics)
-    : file_path_(std::move(file_path)), diagnostics_(diagnostics) {}
+std::optional<RegistryStore::FileStamp> RegistryStore::FileStamp::Trusted(
+    const struct stat& status, const timespec& read_start) {
+  timespec settled = read_start;
+  settled.tv_nsec -= kTimeStampStepNs;
+  if (settled.tv_nsec < 0) {
+    settled.tv_nsec += 1'000'000'000;
+    --settled.tv_sec;
+  }
+  if (!Before(status.st_mtim, settled) || !Before(status.st_ctim, settled)) return std::nullopt;
+  return FileStamp{status.st_dev, status.st_ino, status.st_size, status.st_mtim, status.st_ctim};
+}
 
-Hive RegistryStore::Load() {
+bool RegistryStore::FileStamp::Matches(const struct stat& status) const {
+  return status.st_dev == device && status.st_ino == inode && status.st_size == size &&
+         SameTime(status.st_mtim, modified) && SameTime(status.st_ctim, changed);
+}
+
+RegistryStore::RegistryStore(std::string file_path, std::ostream& diagnostics,
+                             std::chrono::milliseconds lock_wait)
+    : file_path_(std::move(file_path)), diagnostics_(diagnostics), lock_wait_(lock_wait) {}
+
+const Hive& RegistryStore::Load() {
+  timespec read_start{};
+  clock_gettime(CLOCK_REALTIME, &read_start);
+  struct stat status {};
+  const bool stated = stat(file_path_.c_str(), &status) == 0;
+  if (!stated && errno == ENOENT) return Keep(Hive(), std::nullopt);
+  if (stated && loaded_stamp_ && loaded_stamp_->Matches(status)) return loaded_;
   std::string bytes;
   try {
-    struct stat status {};
-    if (stat(file_path_.c_str(), &status) != 0 && errno == ENOENT) return Hive();
     bytes = ReadWholeFile(file_path_);
   } catch (const Exception& error) {
     Say("Registry file " + file_path_ + " cannot be read (" + error.Message() +
         "); the settings start empty");
-    return Hive();
+    return Keep(Hive(), std::nullopt);
   }
   try {
-    return ParseRegeditFile(bytes);
+    Hive hive = ParseRegeditFile(bytes);
+    return Keep(std::move(hive), stated ? FileStamp::Trusted(status, read_start) : std::nullopt);
   } catch (const DamagedRegistryFile&) {
     // Set aside under the lock, where no writer can be replacing the file meanwhile; what
     // is there afterwards is nothing, or the new file of a writer that came first.
@@ -153,18 +128,23 @@ Hive RegistryStore::Load() {
       hive = locked;
       return false;
     });
-    return hive;
+    return Keep(std::move(hive), std::nullopt);
   }
 }
 
 bool RegistryStore::Update(const std::function<bool(Hive&)>& change) {
   try {
     for (;;) {
-      const LockedFile file = LockFile(file_path_);
-      std::optional<Hive> hive = ReadLocked(file.path);
+      LockedFile file = LockFile();
+      std::optional<Hive> hive = ReadLocked(file);
       // A damaged file has been set aside: lock the new one before anything is written.
       if (!hive) continue;
-      if (change(*hive)) ReplaceFile(file, FormatRegedit4(*hive));
+      if (change(*hive)) {
+        const WriteResult written = file.Replace({FormatRegedit4(*hive)}, Replacement::kByRename);
+        if (!written.Done()) {
+          Fail("Registry file " + file.ResolvedPath() + " cannot be written", written.error_number);
+        }
+      }
       return true;
     }
   } catch (const HiveFileFailure& failure) {
@@ -173,15 +153,33 @@ bool RegistryStore::Update(const std::function<bool(Hive&)>& change) {
   }
 }
 
-std::optional<Hive> RegistryStore::ReadLocked(const std::string& path) {
-  std::string bytes;
-  try {
-    bytes = ReadWholeFile(path);
-  } catch (const Exception& error) {
-    throw HiveFileFailure("Registry file " + path + " cannot be read (" + error.Message() + ")");
+// Opens the file, created empty when missing, and waits for its exclusive lock.
+LockedFile RegistryStore::LockFile() {
+  const std::string resolved = ResolvedPath(file_path_);
+  CreateFolders(FolderPart(resolved));
+  LockedFile file = LockedFile::Open(file_path_, {.access = O_RDONLY, .create_mode = 0600},
+                                     LockWait::For(lock_wait_));
+  if (file.OpenError() == EWOULDBLOCK) {
+    throw HiveFileFailure("Registry file " + resolved +
+                          " cannot be locked: another program has held it for " +
+                          WaitText(lock_wait_));
+  }
+  if (!file.IsOpen()) Fail("Registry file " + resolved + " cannot be opened", file.OpenError());
+  return file;
+}
+
+std::optional<Hive> RegistryStore::ReadLocked(LockedFile& file) {
+  const std::string& path = file.ResolvedPath();
+  // What was loaded last, when the file is still the one it was loaded from.
+  if (loaded_stamp_ && loaded_stamp_->Matches(file.Status())) return loaded_;
+  if (!file.DenyOtherWriters()) Fail("Registry file " + path + " cannot be read", EBUSY);
+  const std::optional<std::string> bytes = file.ReadAll(kMaxWholeFileSize);
+  if (!bytes) {
+    throw HiveFileFailure("Registry file " + path + " cannot be read (" +
+                          StreamReadError().Message() + ")");
   }
   try {
-    return ParseRegeditFile(bytes);
+    return ParseRegeditFile(*bytes);
   } catch (const DamagedRegistryFile& damage) {
     const std::string report =
         "Registry file " + path + " cannot be parsed (" + damage.Message() + ")";
@@ -195,6 +193,12 @@ std::optional<Hive> RegistryStore::ReadLocked(const std::string& path) {
     Say(report + "; it is kept as " + bad + " and the settings start empty");
     return std::nullopt;
   }
+}
+
+const Hive& RegistryStore::Keep(Hive hive, std::optional<FileStamp> stamp) {
+  loaded_ = std::move(hive);
+  loaded_stamp_ = stamp;
+  return loaded_;
 }
 
 void RegistryStore::Say(const std::string& report) {

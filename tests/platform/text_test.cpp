@@ -1,6 +1,7 @@
 // Text helpers of the platform layer: case-insensitive comparison, display conversion,
 // path rules and system error texts.
 #include <errno.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -41,6 +42,10 @@ TEST(EqualIgnoringCase1252Test, PairsLettersOnly) {
   };
   for (const Case& c : cases) {
     EXPECT_EQ(EqualIgnoringCase1252(c.left, c.right), c.equal) << c.left << " / " << c.right;
+    // Texts that compare equal must hash alike, or a look-up by name misses them.
+    if (c.equal) {
+      EXPECT_EQ(HashIgnoringCase1252()(c.left), HashIgnoringCase1252()(c.right)) << c.left;
+    }
   }
 }
 
@@ -76,11 +81,16 @@ TEST(PathTest, FullPathCompletesAgainstTheCurrentFolder) {
   EXPECT_EQ(FullPath("/abs//x.bin"), "/abs/x.bin");
 }
 
-TEST(PathTest, FileExistsForFilesButNotFolders) {
+TEST(PathTest, FileExistsForRegularFilesOnly) {
   test_support::TempFolder folder;
   test_support::WriteFile(folder / "f", "");
+  ASSERT_EQ(symlink("f", (folder / "link").c_str()), 0);
+  ASSERT_EQ(mkfifo((folder / "pipe").c_str(), 0600), 0);
   EXPECT_TRUE(FileExists(folder / "f"));
+  EXPECT_TRUE(FileExists(folder / "link"));
   EXPECT_FALSE(FileExists(folder.Path()));
+  EXPECT_FALSE(FileExists(folder / "pipe"));
+  EXPECT_FALSE(FileExists("/dev/zero"));
   EXPECT_FALSE(FileExists(folder / "none"));
   EXPECT_FALSE(FileExists(""));
 }

@@ -4,7 +4,9 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -181,9 +183,67 @@ TEST(WriteWholeFileTest, ShortWriteFailsAndKeepsTheEarlierFile) {
             1);
 }
 
-TEST(WriteWholeFileTest, FullDeviceFails) {
-  EXPECT_EQ(MessageOf<StreamWriteError>([] { WriteWholeFile("/dev/full", "x"); }),
-            "Stream-Schreibfehler");
+// Anything but a regular file is refused at once, for reading and for writing, and is
+// left as it was: no hang on a named pipe nobody writes to, no endless read of a device.
+TEST(WholeFileTest, WhatIsNoRegularFileIsRefusedAndLeftAlone) {
+  TempFolder folder;
+  ASSERT_EQ(mkfifo((folder / "pipe").c_str(), 0666), 0);
+  ASSERT_EQ(symlink("pipe", (folder / "link to pipe").c_str()), 0);
+  std::filesystem::create_directory(folder / "folder");
+  const int socket_fd = socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  const std::string socket_path = folder / "socket";
+  socket_path.copy(address.sun_path, sizeof address.sun_path - 1);
+  ASSERT_EQ(bind(socket_fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+
+  struct Case {
+    std::string path;
+    mode_t type;
+    std::string reason;
+  };
+  const Case cases[] = {
+      {"/dev/zero", S_IFCHR, "Not a regular file"},
+      {"/dev/full", S_IFCHR, "Not a regular file"},
+      {folder / "pipe", S_IFIFO, "Not a regular file"},
+      {folder / "link to pipe", S_IFIFO, "Not a regular file"},
+      {socket_path, S_IFSOCK, "Not a regular file"},
+      {folder / "folder", S_IFDIR, "Is a directory"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    EXPECT_EQ(MessageOf<FileOpenError>([&] { ReadWholeFile(c.path); }), "Datei " + c.path +
+                                                                            " kann nicht ge\xF6"
+                                                                            "ffnet werden. " +
+                                                                            c.reason);
+    EXPECT_EQ(MessageOf<FileCreateError>([&] { WriteWholeFile(c.path, "x"); }),
+              "Datei \"" + c.path + "\" kann nicht erstellt werden. " + c.reason);
+    struct stat status {};
+    ASSERT_EQ(stat(c.path.c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & S_IFMT, c.type);
+  }
+  EXPECT_TRUE(std::filesystem::is_symlink(folder / "link to pipe"));
+  close(socket_fd);
+}
+
+// Sizes and counts read from a whole file are 32-bit: a file of 2 GiB is refused before
+// its size in memory is asked for.
+TEST(ReadWholeFileTest, AFileOf2GiBIsRefusedBeforeAnyMemoryIsTaken) {
+  TempFolder folder;
+  const std::string path = folder / "huge.bin";
+  const int fd = open(path.c_str(), O_CREAT | O_WRONLY, 0644);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(ftruncate(fd, off_t{1} << 31), 0);  // sparse: takes no room on the disk
+  close(fd);
+  EXPECT_EQ(test_support::RunWithMemoryLimit(512 << 20,
+                                             [&] {
+                                               return MessageOf<StreamReadError>([&] {
+                                                        ReadWholeFile(path);
+                                                      }) == "Stream-Lesefehler"
+                                                          ? 0
+                                                          : 1;
+                                             }),
+            0);
 }
 
 }  // namespace

@@ -1,9 +1,12 @@
 // A fresh folder for one test, removed with everything in it when the test ends.
 #pragma once
 
+#include <fcntl.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <time.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -58,6 +61,17 @@ inline std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) throw std::runtime_error("cannot read " + path);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Sets the file's access and modification times to `age` before now (a link's own).
+inline void MakeOlder(const std::string& path, std::chrono::seconds age) {
+  timespec times[2];
+  clock_gettime(CLOCK_REALTIME, &times[0]);
+  times[0].tv_sec -= age.count();
+  times[1] = times[0];
+  if (utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW) != 0) {
+    throw std::runtime_error("cannot set the times of " + path);
+  }
 }
 
 }  // namespace test_support

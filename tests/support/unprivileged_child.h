@@ -1,5 +1,5 @@
 // Runs a piece of a test in a forked child process, so that limits and identities set
-// for it (an unprivileged user, a file size limit) end with it.
+// for it (an unprivileged user, a file size or memory limit) end with it.
 #pragma once
 
 #include <signal.h>
@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <fstream>
 #include <functional>
 
 namespace test_support {
@@ -42,6 +43,24 @@ inline int RunWithFileSizeLimit(rlim_t max_bytes, const std::function<int()>& bo
     const rlimit limit{max_bytes, max_bytes};
     signal(SIGXFSZ, SIG_IGN);
     if (setrlimit(RLIMIT_FSIZE, &limit) != 0) return 125;
+    return body();
+  });
+}
+
+// As RunInChild, with the child's address space limited to `extra_bytes` beyond what it
+// uses at the start: a large allocation fails with std::bad_alloc. Under
+// AddressSanitizer, whose shadow memory needs the address space, there is no limit.
+inline int RunWithMemoryLimit(rlim_t extra_bytes, const std::function<int()>& body) {
+  return RunInChild([&] {
+#ifdef __SANITIZE_ADDRESS__
+    (void)extra_bytes;
+#else
+    rlim_t pages = 0;
+    std::ifstream("/proc/self/statm") >> pages;
+    const rlim_t bytes = pages * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) + extra_bytes;
+    const rlimit limit{bytes, bytes};
+    if (pages == 0 || setrlimit(RLIMIT_AS, &limit) != 0) return 125;
+#endif
     return body();
   });
 }

@@ -69,6 +69,28 @@ TEST(RegistryKeyTest, SettingAValueReplacesItWhateverItsTypeAndKeepsItsPlace) {
   ASSERT_EQ(key.Values().size(), 1u);
 }
 
+TEST(RegistryKeyTest, ValuesAfterADeletedOneAreStillFoundAndReplaced) {
+  RegistryKey key("K");
+  for (const char* name : {"a", "b", "c", "d"}) key.SetValue({name, registry_type::kDword, "1"});
+  ASSERT_TRUE(key.DeleteValue("B"));
+  EXPECT_EQ(key.FindValue("c"), &key.Values()[1]);
+  EXPECT_EQ(key.FindValue("D"), &key.Values()[2]);
+  EXPECT_TRUE(key.SetValue({"C", registry_type::kDword, "2"}));
+  EXPECT_TRUE(key.SetValue({"b", registry_type::kDword, "3"}));
+  std::vector<std::string> names;
+  for (const RegistryValue& value : key.Values()) names.push_back(value.name + value.data);
+  EXPECT_EQ(names, (std::vector<std::string>{"a1", "C2", "d1", "b3"}));
+}
+
+TEST(HiveTest, ACopyFindsItsOwnKeys) {
+  Hive original;
+  original.CreateKey("A\\B");
+  Hive copy = original;
+  copy.CreateKey("A\\B").SetValue({"x", registry_type::kBinary, "1"});
+  EXPECT_TRUE(original.FindKey("a\\b")->Values().empty());
+  EXPECT_EQ(copy.FindKey("a\\b")->Values().size(), 1u);
+}
+
 TEST(RegistryValueTest, DwordDataIsLittleEndianAndShortDataReadsWithZeroHighBytes) {
   EXPECT_EQ(DwordData(0x11223344), "\x44\x33\x22\x11");
   EXPECT_EQ(DwordData(0xFFFFFFF9), "\xF9\xFF\xFF\xFF");

@@ -97,6 +97,27 @@ TEST(RegeditReaderTest, EmptyFileIsAnEmptyHive) {
   EXPECT_EQ(ParseRegeditFile("\r\nREGEDIT4"), Hive());
 }
 
+std::string Repeated(const std::string& text, int times) {
+  std::string repeated;
+  for (int i = 0; i < times; ++i) repeated += text;
+  return repeated;
+}
+
+const std::string kBeyondTheLimits =
+    "line 2: a key deeper than 512 levels or with a name of more than 255 characters";
+
+// The registry's limits keep a hostile file from making keys whose paths, each stored
+// whole, would fill the memory: 200 KB of nested keys would otherwise be 10 GB of paths.
+TEST(RegeditReaderTest, KeysUpToTheRegistrysLimitsAreRead) {
+  const std::string deepest = Repeated("\\k", 512);
+  const Hive deep = ParseRegeditFile("REGEDIT4\n[HKEY_CURRENT_USER" + deepest + "]\n");
+  EXPECT_EQ(deep.Keys().size(), 513u);
+  EXPECT_NE(deep.FindKey(deepest), nullptr);
+  const std::string longest(255, 'n');
+  const Hive wide = ParseRegeditFile("REGEDIT4\n[HKEY_CURRENT_USER\\" + longest + "]\n");
+  EXPECT_NE(wide.FindKey(longest), nullptr);
+}
+
 TEST(RegeditReaderTest, DamagedFilesNameTheLineAndWhatIsWrong) {
   const struct {
     std::string file;
@@ -128,6 +149,8 @@ TEST(RegeditReaderTest, DamagedFilesNameTheLineAndWhatIsWrong) {
       {"REGEDIT4\n[HKEY_CURRENT_USER]\n\"a\"=hex(2:01\n", "line 3: a hex type without \"):\""},
       {"REGEDIT4\n[HKEY_CURRENT_USER]\n\"a\"=12\n", "line 3: a value of unknown form"},
       {"REGEDIT4\n[HKEY_CURRENT_USER]\nType=dword:1\n", "line 3: neither a key nor a value"},
+      {"REGEDIT4\n[HKEY_CURRENT_USER" + Repeated("\\k", 513) + "]\n", kBeyondTheLimits},
+      {"REGEDIT4\n[HKEY_CURRENT_USER\\" + std::string(256, 'n') + "]\n", kBeyondTheLimits},
   };
   for (const auto& c : cases) {
     try {

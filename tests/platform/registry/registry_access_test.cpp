@@ -164,6 +164,18 @@ TEST_F(RegistryAccessTest, WritingWithoutAnOpenKeyFails) {
   EXPECT_FALSE(std::filesystem::exists(HivePath()));
 }
 
+// A key the registry would refuse is not created: the file would not read back.
+TEST_F(RegistryAccessTest, AKeyBeyondTheRegistrysLimitsIsNotCreated) {
+  std::string too_deep;
+  for (size_t level = 0; level <= kMaxKeyDepth; ++level) too_deep += "\\k";
+  const std::string too_long = "\\Software\\" + std::string(kMaxKeyNameLength + 1, 'n');
+  RegistryAccess registry(store_);
+  EXPECT_FALSE(registry.OpenOrCreateKey(too_deep));
+  EXPECT_FALSE(registry.OpenOrCreateKey(too_long));
+  EXPECT_FALSE(registry.HasOpenKey());
+  EXPECT_FALSE(std::filesystem::exists(HivePath()));
+}
+
 TEST(RegistryErrorsTest, MessagesAreTheExactWindows1252Texts) {
   const struct {
     RegistryError error;

@@ -1,21 +1,27 @@
 #include "platform/registry/registry_store.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <optional>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/registry/registry_access.h"
 #include "platform/registry/registry_file_location.h"
 #include "tests/platform/registry/hive_file_fixture.h"
+#include "tests/support/file_held_elsewhere.h"
 #include "tests/support/unprivileged_child.h"
 
 namespace {
@@ -152,6 +158,99 @@ TEST_F(RegistryStoreTest, AHiveFileLinkedInPlaceStaysALink) {
   EXPECT_TRUE(std::filesystem::is_symlink(HivePath()));
   EXPECT_EQ(GetValue(ParseRegeditFile(ReadFile(folder_ / "dotfiles/registry.reg")), "Type")->data,
             DwordData(1));
+}
+
+// Anything but a regular file at the hive path, also behind a link, is neither read nor
+// replaced, and never hangs the program: a named pipe, and (as root) a device.
+TEST_F(RegistryStoreTest, NoRegularFileAtTheHivePathIsLeftAlone) {
+  std::filesystem::create_directories(Folder());
+  struct Case {
+    const char* what;
+    std::string target;  // what the hive path names in the end
+    mode_t type;
+  };
+  std::vector<Case> cases = {{"a named pipe", HivePath(), S_IFIFO}};
+  if (geteuid() == 0) {
+    // A device of its own with the numbers of /dev/null, so that no fault here can harm
+    // the machine's.
+    const std::string device = folder_ / "null";
+    ASSERT_EQ(mknod(device.c_str(), S_IFCHR | 0666, makedev(1, 3)), 0);
+    cases.push_back({"a link to a device", device, S_IFCHR});
+  }
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::filesystem::remove(HivePath());
+    if (c.target == HivePath()) {
+      ASSERT_EQ(mkfifo(HivePath().c_str(), 0600), 0);
+    } else {
+      ASSERT_EQ(symlink(c.target.c_str(), HivePath().c_str()), 0);
+    }
+    std::ostringstream diagnostics;
+    RegistryStore store(HivePath(), diagnostics);
+
+    EXPECT_EQ(store.Load(), Hive());
+    EXPECT_FALSE(SetValue(store, {"Type", registry_type::kDword, DwordData(1)}));
+    EXPECT_EQ(diagnostics.str(), "Registry file " + HivePath() + " cannot be read (Datei " +
+                                     HivePath() +
+                                     " kann nicht ge\xC3\xB6"
+                                     "ffnet werden. Not a regular file); the "
+                                     "settings start empty\nRegistry file " +
+                                     c.target + " cannot be opened: Not a regular file\n");
+    struct stat status {};
+    ASSERT_EQ(stat(HivePath().c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & S_IFMT, c.type);
+  }
+}
+
+TEST_F(RegistryStoreTest, AFileHeldLongerThanTheWaitIsNotChangedAndTheMessageSaysWhy) {
+  WriteHive("[HKEY_CURRENT_USER\\K]\n\"Type\"=dword:00000001\n");
+  const std::string before = ReadFile(HivePath());
+  std::ostringstream diagnostics;
+  RegistryStore store(HivePath(), diagnostics, std::chrono::milliseconds(300));
+  test_support::FileHeldElsewhere holder(HivePath(),
+                                         test_support::FileHeldElsewhere::Hold::kExclusiveLock);
+  ASSERT_TRUE(holder.Held());
+
+  EXPECT_FALSE(SetValue(store, {"Type", registry_type::kDword, DwordData(2)}));
+  EXPECT_EQ(diagnostics.str(), "Registry file " + HivePath() +
+                                   " cannot be locked: another program has held it for 300 "
+                                   "milliseconds\n");
+  EXPECT_EQ(ReadFile(HivePath()), before);
+  holder.Release();
+  EXPECT_TRUE(SetValue(store, {"Type", registry_type::kDword, DwordData(2)}));
+}
+
+// What was read is kept only while the file's identity, size and time stamps stay: an
+// editor that rewrote it in place with the same size and the same modification time is
+// still seen.
+TEST_F(RegistryStoreTest, AChangeByAnotherProgramIsSeenAtTheNextLoad) {
+  WriteHive("[HKEY_CURRENT_USER\\K]\n\"Type\"=dword:00000001\n");
+  test_support::MakeOlder(HivePath(), std::chrono::seconds(60));
+  struct stat loaded {};
+  ASSERT_EQ(stat(HivePath().c_str(), &loaded), 0);
+  const timespec times[2] = {loaded.st_atim, loaded.st_mtim};
+  // The change time cannot be set back: it is trusted once it is this much in the past.
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_EQ(GetValue(store_.Load(), "Type")->data, DwordData(1));
+  EXPECT_EQ(GetValue(store_.Load(), "Type")->data, DwordData(1));
+
+  WriteFile(HivePath(), "REGEDIT4\n\n[HKEY_CURRENT_USER\\K]\n\"Type\"=dword:00000002\n");
+  ASSERT_EQ(utimensat(AT_FDCWD, HivePath().c_str(), times, 0), 0);
+  EXPECT_EQ(GetValue(store_.Load(), "Type")->data, DwordData(2));
+  // A change through the store starts from what the file holds, not from what was loaded.
+  WriteFile(HivePath(), "REGEDIT4\n\n[HKEY_CURRENT_USER\\K]\n\"Type\"=dword:00000003\n");
+  ASSERT_EQ(utimensat(AT_FDCWD, HivePath().c_str(), times, 0), 0);
+  ASSERT_TRUE(SetValue(store_, {"Format", registry_type::kDword, DwordData(0)}));
+  EXPECT_EQ(GetValue(StoredHive(), "Type")->data, DwordData(3));
+}
+
+TEST_F(RegistryStoreTest, AStaleTemporaryFileOfAKilledWriterIsRemovedByTheNextChange) {
+  WriteHive("");
+  const std::string stale = Folder() + "/.registry.reg.Xy12Ab";
+  WriteFile(stale, "REGEDIT4\n");
+  test_support::MakeOlder(stale, std::chrono::seconds(120));
+  ASSERT_TRUE(SetValue(store_, {"Type", registry_type::kDword, DwordData(1)}));
+  EXPECT_EQ(FolderEntries(), std::vector<std::string>{"registry.reg"});
 }
 
 std::string ValueName(int writer, int number) {
