@@ -11,6 +11,7 @@
 #include <QStringList>
 #include <QStyle>
 #include <exception>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -22,16 +23,12 @@
 #include "app/version_caption.h"
 #include "conversion/conversion_run.h"
 #include "conversion/radio_type.h"
-#include "conversion/region_table.h"
-#include "platform/path.h"
 #include "settings/selections.h"
 
 namespace {
 
 constexpr char kCaption[] = "Transform UserDb.bin for VI9600/MD2017 usage";
 constexpr char kVersionCaption[] = "Ver.: ";
-constexpr char kFileMissing[] = "File not exists or blocked";
-constexpr char kNoRadioType[] = "Select your radio type please";
 
 // The window as drawn: its client area, and its outer rectangle where nothing else places it.
 constexpr QSize kDesignedClient(504, 340);
@@ -146,46 +143,26 @@ void TfrmUserDb::SetTabOrder() {
 }
 
 void TfrmUserDb::FormCreate() {
-  lists_ = std::make_unique<ConversionLists>();
+  // The region table is filled with the lists: it owes nothing to the stored selections,
+  // and one that cannot be read must not leave every later conversion without it.
+  lists_ = CreateConversionLists();
   Memo->clear();
   lblVersion->setText(ScreenText(VersionCaption(kVersionCaption, ProgramVersionRecord())));
   layout_.Apply(size());
-  // The region table owes nothing to the stored selections: one that cannot be read must
-  // not leave every later conversion without its abbreviations.
-  std::exception_ptr load_failure;
-  try {
-    LoadSelections(store_, *this);
-  } catch (...) {
-    load_failure = std::current_exception();
-  }
-  FillRegionTable(lists_->RegionNames, lists_->RegionCodes);
-  if (load_failure) std::rethrow_exception(load_failure);
+  LoadSelections(store_, *this);
 }
 
 void TfrmUserDb::btnWeiterClick() {
   btnWeiter->setEnabled(false);
   // Every way out gives the button back, a failure too, before the failure is reported.
   const auto enable_again = qScopeGuard([this] { btnWeiter->setEnabled(true); });
-  const std::string path = PathText();
-  if (!FileExists(path)) {
-    ShowMessageBox(application_title_, kFileMissing);
-    return;
-  }
-  const int radio_type = grpRadioType->ItemIndex();
-  if (radio_type == -1) {
-    ShowMessageBox(application_title_, kNoRadioType);
+  const TransformSelections selections = Selections();
+  if (const std::optional<std::string_view> refusal = TransformRefusal(selections)) {
+    ShowMessageBox(application_title_, *refusal);
     return;
   }
   if (!lists_) return;
-  const int display_format = grpDataType->ItemIndex();
-  StoreSelections(store_, path, radio_type, display_format);
-
-  ConversionRequest request;
-  request.input_path = path;
-  request.radio_type = radio_type;
-  request.display_format = display_format;
-  request.radio_type_caption = grpRadioType->ItemCaption(radio_type);
-  request.display_format_caption = grpDataType->ItemCaption(display_format);
+  StoreSelections(store_, selections.input_path, *selections.radio_type, selections.display_format);
   // The log pane is not repainted while a run lasts: its lines are added in one piece when
   // the run ends, also when it fails, which is much faster than one by one.
   QStringList run_log;
@@ -196,7 +173,7 @@ void TfrmUserDb::btnWeiterClick() {
   sinks.log = [&run_log](std::string_view line) { run_log.append(ScreenText(line)); };
   sinks.set_total_parts = [this](int32_t total) { ProgressBar->SetTotalParts(total); };
   sinks.set_parts_complete = [this](int32_t parts) { ProgressBar->SetPartsComplete(parts); };
-  ConversionRun(request, *lists_, sinks);
+  ConversionRun(TransformRequest(selections), *lists_, sinks);
 }
 
 void TfrmUserDb::grpRadioTypeChanging(int new_index) {
@@ -208,8 +185,12 @@ void TfrmUserDb::edtUserdbauswahlButtonClick() {
                                                      : QString());
 }
 
-std::string TfrmUserDb::PathText() const {
-  return PathBytes(edtUserdbauswahl->text());
+TransformSelections TfrmUserDb::Selections() const {
+  TransformSelections selections;
+  selections.input_path = PathBytes(edtUserdbauswahl->text());
+  selections.radio_type = RadioTypeOfIndex(grpRadioType->ItemIndex());
+  selections.display_format = DisplayFormatOfIndex(grpDataType->ItemIndex());
+  return selections;
 }
 
 void TfrmUserDb::setVisible(bool visible) {

@@ -15,6 +15,7 @@
 #include "app/unhandled_error_handler.h"
 #include "app/window_placement.h"
 #include "conversion/conversion_lists.h"
+#include "conversion/transform_command.h"
 #include "platform/registry/registry_store.h"
 #include "settings/placement_saver.h"
 #include "settings/selection_controls.h"
@@ -46,7 +47,7 @@ class TfrmUserDb : public QWidget, private SelectionControls {
   void btnWeiterClick();
   void grpRadioTypeChanging(int new_index);
   void edtUserdbauswahlButtonClick();
-  std::string PathText() const;
+  TransformSelections Selections() const;
 
   void SetInitialFolder(const std::string& folder) override;
   void SetPathText(const std::string& text) override;

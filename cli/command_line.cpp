@@ -22,22 +22,25 @@ const char kUsageText[] =
 
 namespace {
 
+template <typename Value>
 struct Choice {
   std::string_view word;
   std::string_view digit;
-  int value;
+  Value value;
 };
 
-constexpr Choice kRadioChoices[] = {{"md9600", "0", 0}, {"md2017", "1", 1}};
-constexpr Choice kFormatChoices[] = {{"field-per-line", "0", 0}, {"compact", "1", 1}};
+constexpr Choice<RadioType> kRadioChoices[] = {{"md9600", "0", kMd9600}, {"md2017", "1", kMd2017}};
+constexpr Choice<DisplayFormat> kFormatChoices[] = {{"field-per-line", "0", kFieldPerLine},
+                                                    {"compact", "1", kCompact}};
 
-template <size_t N>
-int ParseChoice(std::string_view option, std::string_view value, const Choice (&choices)[N]) {
-  for (const Choice& choice : choices) {
+template <typename Value, size_t N>
+Value ParseChoice(std::string_view option, std::string_view value,
+                  const Choice<Value> (&choices)[N]) {
+  for (const Choice<Value>& choice : choices) {
     if (value == choice.word || value == choice.digit) return choice.value;
   }
   std::string allowed;
-  for (const Choice& choice : choices) {
+  for (const Choice<Value>& choice : choices) {
     allowed += (allowed.empty() ? "" : ", ") + std::string(choice.word) + " or " +
                std::string(choice.digit);
   }
@@ -81,10 +84,10 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
       command_line.action = CommandLine::Action::kVersion;
       return command_line;
     } else if (option == "--radio") {
-      command_line.radio_type =
+      command_line.selections.radio_type =
           ParseChoice(option, TakeValue(arguments, index, option, inline_value), kRadioChoices);
     } else if (option == "--format") {
-      command_line.display_format =
+      command_line.selections.display_format =
           ParseChoice(option, TakeValue(arguments, index, option, inline_value), kFormatChoices);
     } else {
       throw UsageError("unknown option " + std::string(argument));
@@ -92,6 +95,6 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
   }
   if (inputs.empty()) throw UsageError("no INPUT file given");
   if (inputs.size() > 1) throw UsageError("only one INPUT file can be converted at a time");
-  command_line.input_path = inputs.front();
+  command_line.selections.input_path = inputs.front();
   return command_line;
 }

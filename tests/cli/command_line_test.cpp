@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "cli/usage_error.h"
 
 namespace {
@@ -10,29 +12,31 @@ namespace {
 TEST(ParseCommandLineTest, TakesWordsDigitsAndBothOptionForms) {
   struct Case {
     std::vector<std::string> arguments;
-    int radio_type;
-    int display_format;
+    std::optional<RadioType> radio_type;
+    DisplayFormat display_format;
   };
   const Case cases[] = {
-      {{"--radio", "md9600", "in.bin"}, 0, 1},
-      {{"--radio", "1", "in.bin"}, 1, 1},
-      {{"--radio=md2017", "--format=field-per-line", "in.bin"}, 1, 0},
-      {{"in.bin", "--format", "0", "--radio", "0"}, 0, 0},
-      {{"--format", "compact", "--radio", "md2017", "in.bin"}, 1, 1},
-      {{"in.bin"}, -1, 1},  // the missing radio type is refused later, as the window does
+      {{"--radio", "md9600", "in.bin"}, kMd9600, kCompact},
+      {{"--radio", "1", "in.bin"}, kMd2017, kCompact},
+      {{"--radio=md2017", "--format=field-per-line", "in.bin"}, kMd2017, kFieldPerLine},
+      {{"in.bin", "--format", "0", "--radio", "0"}, kMd9600, kFieldPerLine},
+      {{"--format", "compact", "--radio", "md2017", "in.bin"}, kMd2017, kCompact},
+      // the missing radio type is refused later, as the window does
+      {{"in.bin"}, std::nullopt, kCompact},
   };
   for (const Case& c : cases) {
     const CommandLine parsed = ParseCommandLine(c.arguments);
     EXPECT_EQ(parsed.action, CommandLine::Action::kConvert);
-    EXPECT_EQ(parsed.radio_type, c.radio_type);
-    EXPECT_EQ(parsed.display_format, c.display_format);
-    EXPECT_EQ(parsed.input_path, "in.bin");
+    EXPECT_EQ(parsed.selections.radio_type, c.radio_type);
+    EXPECT_EQ(parsed.selections.display_format, c.display_format);
+    EXPECT_EQ(parsed.selections.input_path, "in.bin");
   }
 }
 
 TEST(ParseCommandLineTest, DoubleDashEndsTheOptions) {
-  EXPECT_EQ(ParseCommandLine({"--radio", "0", "--", "--odd name"}).input_path, "--odd name");
-  EXPECT_EQ(ParseCommandLine({"--radio", "0", "-"}).input_path, "-");
+  EXPECT_EQ(ParseCommandLine({"--radio", "0", "--", "--odd name"}).selections.input_path,
+            "--odd name");
+  EXPECT_EQ(ParseCommandLine({"--radio", "0", "-"}).selections.input_path, "-");
 }
 
 TEST(ParseCommandLineTest, HelpAndVersionWin) {
