@@ -486,7 +486,7 @@ TEST_F(WindowTest, ScreenshotAfterConvertingTheSample) {
   const std::vector<std::string> log = LogLines();
   EXPECT_THAT(log, ::testing::Contains("Lines accepted : 293"));
   EXPECT_EQ(log.back(), "=====> Done <======");
-  EXPECT_TRUE(std::filesystem::exists(folder_ / "contacts_users_293.csv"));
+  EXPECT_EQ(ReadFile(folder_ / "contacts_users_293.csv"), ReadFile(SAMPLE_CONTACTS));
 
   QTest::qWait(100);
   const QRect frame = window_->frameGeometry();
