@@ -6,7 +6,7 @@
 #include "cli/usage_error.h"
 
 const char kUsageText[] =
-    "Usage: userdb2csv --radio md9600|md2017 [--format field-per-line|compact] INPUT\n"
+    "Usage: userdb2csv --radio md9600|md2017 [--format field-per-line|compact] [--raw] INPUT\n"
     "\n"
     "Converts a user database (UserDb.bin: DMR ID, callsign, name, city, state, nickname,\n"
     "country per line) into contacts_users_<count>.csv in the folder of INPUT, printing\n"
@@ -17,8 +17,14 @@ const char kUsageText[] =
     "  --format field-per-line|0\n"
     "                      MD-2017/RT82 display: name, city and state one per line\n"
     "  --format compact|1  MD-2017/RT82 display: fields separated by \"|\" (default)\n"
+    "  --raw               print the log's bytes as they are\n"
     "  --help              show this text\n"
-    "  --version           show the program's version\n";
+    "  --version           show the program's version\n"
+    "\n"
+    "When standard output is a terminal or the locale is UTF-8, the log is printed as\n"
+    "UTF-8 unless --raw is given: valid UTF-8 (such as paths) as it is, every other byte\n"
+    "read as Windows-1252, the data's code page. The contacts file always holds the\n"
+    "data's bytes unchanged.\n";
 
 namespace {
 
@@ -89,6 +95,9 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     } else if (option == "--format") {
       command_line.selections.display_format =
           ParseChoice(option, TakeValue(arguments, index, option, inline_value), kFormatChoices);
+    } else if (option == "--raw") {
+      if (inline_value) throw UsageError("--raw takes no value");
+      command_line.raw_log = true;
     } else {
       throw UsageError("unknown option " + std::string(argument));
     }

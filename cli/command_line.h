@@ -13,6 +13,7 @@ struct CommandLine {
   // display format is "compact it", the window's designed selection, unless --format says
   // otherwise.
   TransformSelections selections;
+  bool raw_log = false;  // --raw: the log's bytes as they are
 };
 
 // Parses the arguments after the program name. Throws UsageError with a one-line

@@ -1,4 +1,6 @@
 // userdb2csv: the conversion on the command line, run exactly as the window runs it.
+#include <unistd.h>
+
 #include <cstdio>
 #include <exception>
 #include <optional>
@@ -7,6 +9,7 @@
 #include <vector>
 
 #include "cli/command_line.h"
+#include "cli/log_form.h"
 #include "cli/terminal_progress.h"
 #include "cli/usage_error.h"
 #include "conversion/transform_command.h"
@@ -41,12 +44,18 @@ int Convert(const CommandLine& command_line) {
     return kExitUsage;
   }
   const auto lists = CreateConversionLists();
+  const LogForm log_form =
+      ChooseLogForm(command_line.raw_log, isatty(STDOUT_FILENO) == 1, CharacterSetLocale());
 
   TerminalProgress progress(stderr);
   ConversionSinks sinks;
-  sinks.log = [&progress](std::string_view line) {
+  sinks.log = [&progress, log_form](std::string_view line) {
     progress.Wipe();
-    PrintLogLine(line);
+    if (log_form == LogForm::kDisplay) {
+      PrintLogLine(DisplayUtf8(line));
+    } else {
+      PrintLogLine(line);
+    }
   };
   sinks.set_total_parts = [&progress](int32_t total) { progress.SetTotalParts(total); };
   sinks.set_parts_complete = [&progress](int32_t parts) { progress.SetPartsComplete(parts); };

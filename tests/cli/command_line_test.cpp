@@ -14,13 +14,14 @@ TEST(ParseCommandLineTest, TakesWordsDigitsAndBothOptionForms) {
     std::vector<std::string> arguments;
     std::optional<RadioType> radio_type;
     DisplayFormat display_format;
+    bool raw_log = false;
   };
   const Case cases[] = {
       {{"--radio", "md9600", "in.bin"}, kMd9600, kCompact},
       {{"--radio", "1", "in.bin"}, kMd2017, kCompact},
       {{"--radio=md2017", "--format=field-per-line", "in.bin"}, kMd2017, kFieldPerLine},
       {{"in.bin", "--format", "0", "--radio", "0"}, kMd9600, kFieldPerLine},
-      {{"--format", "compact", "--radio", "md2017", "in.bin"}, kMd2017, kCompact},
+      {{"--format", "compact", "--radio", "md2017", "--raw", "in.bin"}, kMd2017, kCompact, true},
       // the missing radio type is refused later, as the window does
       {{"in.bin"}, std::nullopt, kCompact},
   };
@@ -30,6 +31,7 @@ TEST(ParseCommandLineTest, TakesWordsDigitsAndBothOptionForms) {
     EXPECT_EQ(parsed.selections.radio_type, c.radio_type);
     EXPECT_EQ(parsed.selections.display_format, c.display_format);
     EXPECT_EQ(parsed.selections.input_path, "in.bin");
+    EXPECT_EQ(parsed.raw_log, c.raw_log);
   }
 }
 
@@ -59,6 +61,7 @@ TEST(ParseCommandLineTest, RefusesWhatItCannotUnderstand) {
       {{"--radio", "0"}, "no INPUT file given"},
       {{"--radio", "0", "a", "b"}, "only one INPUT file can be converted at a time"},
       {{"--colour", "in.bin"}, "unknown option --colour"},
+      {{"--radio", "0", "--raw=yes", "in.bin"}, "--raw takes no value"},
   };
   for (const Case& c : cases) {
     try {
