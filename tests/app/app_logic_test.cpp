@@ -22,21 +22,26 @@ struct TitleCase {
 
 class ApplicationTitleTest : public ::testing::TestWithParam<TitleCase> {};
 
-TEST_P(ApplicationTitleTest, IsTheProgramNameCapitalized) {
+TEST_P(ApplicationTitleTest, IsTheProgramNameLowerCasedAfterItsFirstCharacter) {
   EXPECT_EQ(ApplicationTitle(QString::fromUtf8(GetParam().program_path)).toStdString(),
             GetParam().title);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, ApplicationTitleTest,
                          ::testing::Values(TitleCase{"/usr/local/bin/userdb-transform",
-                                                     "Userdb-transform"},
+                                                     "userdb-transform"},
                                            TitleCase{"/opt/Radio/USERDB.EXE", "Userdb"},
                                            TitleCase{"build/bin/My.Tool.bin", "My.tool"},
-                                           TitleCase{"userdb-transform", "Userdb-transform"},
+                                           TitleCase{"userdb-transform", "userdb-transform"},
                                            TitleCase{"/home/\xC3\xB6z/\xC3\xBC"
                                                      "berTOOL",
+                                                     "\xC3\xBC"
+                                                     "bertool"},
+                                           TitleCase{"/home/\xC3\xB6z/\xC3\x9C"
+                                                     "BERtool",
                                                      "\xC3\x9C"
-                                                     "bertool"}));
+                                                     "bertool"},
+                                           TitleCase{"", ""}));
 
 TEST(VersionCaptionTest, FileVersionAndDateOfTheRecord) {
   EXPECT_EQ(VersionCaption("Ver.: ", VersionRecord{"1.0.1.16", "2018-01-11"}),

@@ -62,7 +62,7 @@ TEST_F(WindowTest, VeryFirstStart) {
   Start();
 
   EXPECT_EQ(window_->windowTitle(), "Transform UserDb.bin for VI9600/MD2017 usage");
-  EXPECT_EQ(App().Title(), "Main_window_test");  // the caption of the message boxes
+  EXPECT_EQ(App().Title(), "main_window_test");  // the caption of the message boxes
   EXPECT_EQ(window_->frameGeometry(), QRect(286, 242, 520, 378));
   EXPECT_EQ(PathField()->text(), "");
   EXPECT_EQ(RadioTypes()->ItemIndex(), -1);
