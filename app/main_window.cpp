@@ -4,7 +4,6 @@
 #include <QCloseEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScopeGuard>
@@ -18,6 +17,7 @@
 
 #include "app/appearance.h"
 #include "app/gradient_progress_bar.h"
+#include "app/log_pane.h"
 #include "app/option_group.h"
 #include "app/screen_text.h"
 #include "app/version_caption.h"
@@ -123,7 +123,7 @@ void TfrmUserDb::CreateControls() {
   ProgressBar->setObjectName("ProgressBar");
   layout_.Add(ProgressBar, QRect(104, 140, 385, 9), kTopLeftRight);
 
-  Memo = new QPlainTextEdit(this);
+  Memo = new LogPane(this);
   Memo->setObjectName("Memo");
   Memo->setLineWrapMode(QPlainTextEdit::NoWrap);
   Memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -167,7 +167,7 @@ void TfrmUserDb::btnWeiterClick() {
   // the run ends, also when it fails, which is much faster than one by one.
   QStringList run_log;
   const auto show_run_log = qScopeGuard([&] {
-    if (!run_log.isEmpty()) Memo->appendPlainText(run_log.join('\n'));
+    if (!run_log.isEmpty()) Memo->AppendLines(run_log.join('\n'));
   });
   ConversionSinks sinks;
   sinks.log = [&run_log](std::string_view line) { run_log.append(ScreenText(line)); };

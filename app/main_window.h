@@ -21,10 +21,10 @@
 #include "settings/selection_controls.h"
 
 class GradientProgressBar;
+class LogPane;
 class OptionGroup;
 class QLabel;
 class QLineEdit;
-class QPlainTextEdit;
 class QPushButton;
 
 class TfrmUserDb : public QWidget, private SelectionControls {
@@ -68,7 +68,7 @@ class TfrmUserDb : public QWidget, private SelectionControls {
   QPushButton* btnWeiter;
   QLabel* lblAction;
   GradientProgressBar* ProgressBar;
-  QPlainTextEdit* Memo;
+  LogPane* Memo;
   AnchoredLayout layout_;
 
   InputFileDialog OpenDialog;
