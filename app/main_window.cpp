@@ -112,6 +112,7 @@ void TfrmUserDb::CreateControls() {
   btnWeiter = new QPushButton("Transform", this);
   btnWeiter->setObjectName("btnWeiter");
   btnWeiter->setMinimumWidth(kTransformMinimumWidth);
+  btnWeiter->setAutoDefault(true);  // Enter activates it when it has the focus, as Space does
   connect(btnWeiter, &QPushButton::clicked, this, [this] { btnWeiterClick(); });
   layout_.Add(btnWeiter, QRect(18, 104, 75, 25), kTopLeft);
 
@@ -154,8 +155,12 @@ void TfrmUserDb::FormCreate() {
 
 void TfrmUserDb::btnWeiterClick() {
   btnWeiter->setEnabled(false);
-  // Every way out gives the button back, a failure too, before the failure is reported.
-  const auto enable_again = qScopeGuard([this] { btnWeiter->setEnabled(true); });
+  // Every way out gives the button back, a failure too, before the failure is reported;
+  // and with it the keyboard focus, which disabling it passed on to the log pane.
+  const auto enable_again = qScopeGuard([this] {
+    btnWeiter->setEnabled(true);
+    btnWeiter->setFocus();
+  });
   const TransformSelections selections = Selections();
   if (const std::optional<std::string_view> refusal = TransformRefusal(selections)) {
     ShowMessageBox(application_title_, *refusal);

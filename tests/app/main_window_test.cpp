@@ -406,6 +406,39 @@ TEST_F(WindowTest, UnreadableStoredFolderIsReportedAndTheWindowStillConverts) {
             "7654321,Q2XYZ Bob      ,Bob Beispiel|Town|USA\r\n");
 }
 
+// After a run, a notice or a failure the keyboard focus is back on "Transform", which Enter
+// then activates, as Space does.
+TEST_F(WindowTest, TransformKeepsTheKeyboardFocus) {
+  const std::string input = folder_ / "UserDb.bin";
+  WriteFile(input, kTwoContacts);
+  Start();
+  const auto focus_on_transform = [this] {
+    return gui_test::WaitUntil([this] { return QApplication::focusWidget() == TransformButton(); });
+  };
+
+  Choose(folder_ / "Missing.bin", 0);
+  EXPECT_THAT(Transform(), ::testing::SizeIs(1));
+  EXPECT_TRUE(focus_on_transform()) << "after a notice";
+
+  TypePath(input);
+  EXPECT_THAT(Transform(), IsEmpty());
+  EXPECT_TRUE(focus_on_transform()) << "after a run";
+
+  {
+    FileHeldElsewhere writer(input, FileHeldElsewhere::Hold::kOpenForWriting);
+    ASSERT_TRUE(writer.Held());
+    EXPECT_THAT(Transform(), ::testing::SizeIs(1));
+  }
+  EXPECT_TRUE(focus_on_transform()) << "after a failure";
+
+  for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Space}) {
+    QTest::keyClick(QApplication::focusWidget(), key);
+    EXPECT_TRUE(focus_on_transform());
+  }
+  const std::vector<std::string> log = LogLines();
+  EXPECT_EQ(std::count(log.begin(), log.end(), "=====> Done <======"), 4);
+}
+
 TEST_F(WindowTest, TabOrder) {
   Start();
   SelectRadioType(1);
