@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "app/appearance.h"
+#include "app/file_drop.h"
 #include "app/gradient_progress_bar.h"
 #include "app/log_pane.h"
 #include "app/option_group.h"
@@ -131,6 +132,12 @@ void TfrmUserDb::CreateControls() {
   Memo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   Memo->setTabChangesFocus(true);
   layout_.Add(Memo, QRect(18, 152, 475, 180), kAllEdges);
+
+  auto* file_drop =
+      new FileDropTarget([this](const std::string& path) { SetPathText(path); }, this);
+  file_drop->Watch(*this);
+  file_drop->Watch(*edtUserdbauswahl);
+  file_drop->Watch(*Memo);
 }
 
 void TfrmUserDb::SetTabOrder() {

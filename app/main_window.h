@@ -1,6 +1,7 @@
 // The program's one window: the input file with its browse button, the radio type and
 // display format, "Transform", the progress bar and the log pane. It owns the
-// conversion's lists for the program's life and keeps its own placement.
+// conversion's lists for the program's life and keeps its own placement. A file dropped
+// onto it from a file manager becomes the input file.
 #pragma once
 
 #include <QString>

@@ -3,12 +3,14 @@
 // unhandled failure.
 #include <gtest/gtest.h>
 
+#include <QMimeData>
 #include <optional>
 #include <stdexcept>
 #include <string>
 
 #include "app/anchored_layout.h"
 #include "app/application_title.h"
+#include "app/file_drop.h"
 #include "app/unhandled_error_handler.h"
 #include "app/version_caption.h"
 #include "platform/exception.h"
@@ -42,6 +44,40 @@ INSTANTIATE_TEST_SUITE_P(Cases, ApplicationTitleTest,
                                                      "\xC3\x9C"
                                                      "bertool"},
                                            TitleCase{"", ""}));
+
+struct DropCase {
+  const char* uri_list;
+  std::optional<std::string> path;
+};
+
+class DroppedFilePathTest : public ::testing::TestWithParam<DropCase> {};
+
+TEST_P(DroppedFilePathTest, IsTheFirstLocalFileAsTheFileSystemsBytes) {
+  QMimeData data;
+  data.setData("text/uri-list", GetParam().uri_list);
+  EXPECT_EQ(DroppedFilePath(data), GetParam().path);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, DroppedFilePathTest,
+    ::testing::Values(
+        DropCase{"file:///home/ann/UserDb.bin\r\n", "/home/ann/UserDb.bin"},
+        DropCase{"file:///home/ann/User%20Db%2B%25.bin\r\n", "/home/ann/User Db+%.bin"},
+        DropCase{"file:///home/ann/M%C3%BCller.bin\r\n", "/home/ann/M\xC3\xBCller.bin"},
+        // A name that is not UTF-8 keeps its bytes.
+        DropCase{"file:///home/ann/M%FCller.bin\r\n", "/home/ann/M\xFCller.bin"},
+        DropCase{"file://localhost/srv/UserDb.bin\r\n", "/srv/UserDb.bin"},
+        DropCase{"# from a file manager\r\nhttps://example.invalid/a.bin\r\n"
+                 "file:///b.bin\r\nfile:///c.bin\r\n",
+                 "/b.bin"},
+        DropCase{"https://example.invalid/UserDb.bin\r\n", std::nullopt},
+        DropCase{"file://otherhost/srv/UserDb.bin\r\n", std::nullopt}, DropCase{"", std::nullopt}));
+
+TEST(DroppedFilePathTest, NeedsAnAddressList) {
+  QMimeData data;
+  data.setText("file:///home/ann/UserDb.bin");
+  EXPECT_EQ(DroppedFilePath(data), std::nullopt);
+}
 
 TEST(VersionCaptionTest, FileVersionAndDateOfTheRecord) {
   EXPECT_EQ(VersionCaption("Ver.: ", VersionRecord{"1.0.1.16", "2018-01-11"}),
