@@ -48,9 +48,10 @@ std::vector<std::string> Captions(const auto& captions) {
 
 }  // namespace
 
-TfrmUserDb::TfrmUserDb(RegistryStore& store, UnhandledErrorHandler& error_handler,
-                       QString application_title)
+TfrmUserDb::TfrmUserDb(RegistryStore& store, NoticeStream& notices,
+                       UnhandledErrorHandler& error_handler, QString application_title)
     : store_(store),
+      notices_(notices),
       error_handler_(error_handler),
       application_title_(std::move(application_title)),
       layout_(kDesignedClient),
@@ -76,6 +77,7 @@ TfrmUserDb::TfrmUserDb(RegistryStore& store, UnhandledErrorHandler& error_handle
   } catch (...) {
     error_handler_.Handle(std::current_exception());
   }
+  AppendToLog({});
 }
 
 TfrmUserDb::~TfrmUserDb() = default;
@@ -174,18 +176,24 @@ void TfrmUserDb::btnWeiterClick() {
     return;
   }
   if (!lists_) return;
-  StoreSelections(store_, selections.input_path, *selections.radio_type, selections.display_format);
-  // The log pane is not repainted while a run lasts: its lines are added in one piece when
-  // the run ends, also when it fails, which is much faster than one by one.
+  // The log pane is not repainted while a run lasts: its lines, after any notice that
+  // storing the selections gave, are added in one piece when the command ends, also when it
+  // fails, which is much faster than one by one.
   QStringList run_log;
-  const auto show_run_log = qScopeGuard([&] {
-    if (!run_log.isEmpty()) Memo->AppendLines(run_log.join('\n'));
-  });
+  const auto show_run_log = qScopeGuard([&] { AppendToLog(run_log); });
+  StoreSelections(store_, selections.input_path, *selections.radio_type, selections.display_format);
   ConversionSinks sinks;
   sinks.log = [&run_log](std::string_view line) { run_log.append(ScreenText(line)); };
   sinks.set_total_parts = [this](int32_t total) { ProgressBar->SetTotalParts(total); };
   sinks.set_parts_complete = [this](int32_t parts) { ProgressBar->SetPartsComplete(parts); };
   ConversionRun(TransformRequest(selections), *lists_, sinks);
+}
+
+void TfrmUserDb::AppendToLog(const QStringList& lines) {
+  QStringList shown;
+  for (const std::string& notice : notices_.TakeLines()) shown.append(ScreenText(notice));
+  shown.append(lines);
+  if (!shown.isEmpty()) Memo->AppendLines(shown.join('\n'));
 }
 
 void TfrmUserDb::grpRadioTypeChanging(int new_index) {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 #include <memory>
 #include <string>
@@ -13,6 +14,7 @@
 #include "app/anchored_layout.h"
 #include "app/input_file_dialog.h"
 #include "app/message_box.h"
+#include "app/notice_stream.h"
 #include "app/unhandled_error_handler.h"
 #include "app/window_placement.h"
 #include "conversion/conversion_lists.h"
@@ -30,10 +32,13 @@ class QPushButton;
 
 class TfrmUserDb : public QWidget, private SelectionControls {
  public:
-  // `store` and `error_handler` outlive the window. A failure while the window is created
-  // goes to `error_handler`, and the window is made all the same. `application_title`
-  // is the caption of the window's message boxes.
-  TfrmUserDb(RegistryStore& store, UnhandledErrorHandler& error_handler, QString application_title);
+  // `store`, `notices` and `error_handler` outlive the window. A failure while the window
+  // is created goes to `error_handler`, and the window is made all the same. What the
+  // program's layers write to `notices` (the store's notices, when the store writes
+  // there) is shown in the log pane once the window is created, and then with each
+  // Transform. `application_title` is the caption of the window's message boxes.
+  TfrmUserDb(RegistryStore& store, NoticeStream& notices, UnhandledErrorHandler& error_handler,
+             QString application_title);
   ~TfrmUserDb() override;
 
  protected:
@@ -49,6 +54,8 @@ class TfrmUserDb : public QWidget, private SelectionControls {
   void grpRadioTypeChanging(int new_index);
   void edtUserdbauswahlButtonClick();
   TransformSelections Selections() const;
+  // Shows the notices that came since the last time, then `lines`, at the end of the log.
+  void AppendToLog(const QStringList& lines);
 
   void SetInitialFolder(const std::string& folder) override;
   void SetPathText(const std::string& text) override;
@@ -58,6 +65,7 @@ class TfrmUserDb : public QWidget, private SelectionControls {
   void SetDisplayFormatEnabled(bool enabled) override;
 
   RegistryStore& store_;
+  NoticeStream& notices_;
   UnhandledErrorHandler& error_handler_;
   const QString application_title_;
 

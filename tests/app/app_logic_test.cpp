@@ -5,12 +5,15 @@
 
 #include <QMimeData>
 #include <optional>
+#include <sstream>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "app/anchored_layout.h"
 #include "app/application_title.h"
 #include "app/file_drop.h"
+#include "app/notice_stream.h"
 #include "app/unhandled_error_handler.h"
 #include "app/version_caption.h"
 #include "platform/exception.h"
@@ -77,6 +80,28 @@ TEST(DroppedFilePathTest, NeedsAnAddressList) {
   QMimeData data;
   data.setText("file:///home/ann/UserDb.bin");
   EXPECT_EQ(DroppedFilePath(data), std::nullopt);
+}
+
+TEST(NoticeStreamTest, ForwardsEverythingAndKeepsCompleteLines) {
+  std::ostringstream standard_error;
+  NoticeStream notices(standard_error);
+  notices << "Registry file a cannot be read" << std::endl << "second ";
+  notices.write("part\nthird", 10);
+  EXPECT_EQ(standard_error.str(), "Registry file a cannot be read\nsecond part\nthird");
+  EXPECT_EQ(notices.TakeLines(),
+            (std::vector<std::string>{"Registry file a cannot be read", "second part"}));
+  EXPECT_TRUE(notices.TakeLines().empty());
+  notices << "\n";
+  EXPECT_EQ(notices.TakeLines(), std::vector<std::string>{"third"});
+}
+
+TEST(NoticeStreamTest, KeepsNoticesWhenTheForwardedStreamFails) {
+  std::ostringstream standard_error;
+  standard_error.setstate(std::ios::badbit);
+  NoticeStream notices(standard_error);
+  notices << "one" << std::endl << "two" << std::endl;
+  EXPECT_TRUE(notices.good());
+  EXPECT_EQ(notices.TakeLines(), (std::vector<std::string>{"one", "two"}));
 }
 
 TEST(VersionCaptionTest, FileVersionAndDateOfTheRecord) {
