@@ -13,7 +13,7 @@ class Application : public QApplication {
  public:
   Application(int& argc, char** argv);
 
-  // The program file's name as the caption of message boxes ("Userdb-transform").
+  // The program file's name as the caption of message boxes ("userdb-transform").
   const QString& Title() const { return title_; }
 
   // The handling of unhandled errors: a message box unless another handler was set.

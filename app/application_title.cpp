@@ -3,7 +3,6 @@
 #include <QFileInfo>
 
 QString ApplicationTitle(const QString& program_path) {
-  QString title = QFileInfo(program_path).completeBaseName().toLower();
-  if (!title.isEmpty()) title[0] = title[0].toUpper();
-  return title;
+  const QString name = QFileInfo(program_path).completeBaseName();
+  return name.left(1) + name.mid(1).toLower();
 }

@@ -3,6 +3,7 @@
 
 #include <QString>
 
-// The program file's name without folder and extension, its first character in upper case
-// and every other in lower case: "/usr/local/bin/userdb-transform" gives "Userdb-transform".
+// The program file's name without folder and extension, its first character as it is and
+// every other in lower case: "/usr/local/bin/userdb-transform" gives "userdb-transform",
+// "/opt/Radio/USERDB.EXE" gives "Userdb".
 QString ApplicationTitle(const QString& program_path);

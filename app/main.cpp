@@ -1,10 +1,12 @@
 // userdb-transform: the desktop program. The crash reporter comes first and ends last; then
 // the application object, the current user's settings store and the window, which live until
-// the window is closed.
+// the window is closed. The store's notices go to standard error and into the window's log
+// pane.
 #include <iostream>
 
 #include "app/application.h"
 #include "app/main_window.h"
+#include "app/notice_stream.h"
 #include "crash/crash_reporter.h"
 #include "platform/registry/registry_file_location.h"
 #include "platform/registry/registry_store.h"
@@ -12,8 +14,9 @@
 int main(int argc, char** argv) {
   CrashReporter crash_reporter;
   Application application(argc, argv);
-  RegistryStore store(DefaultRegistryFilePath(), std::cerr);
-  TfrmUserDb window(store, application.ErrorHandler(), application.Title());
+  NoticeStream notices(std::cerr);
+  RegistryStore store(DefaultRegistryFilePath(), notices);
+  TfrmUserDb window(store, notices, application.ErrorHandler(), application.Title());
   window.show();
   return application.exec();
 }

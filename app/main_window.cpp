@@ -4,34 +4,32 @@
 #include <QCloseEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScopeGuard>
 #include <QStringList>
 #include <QStyle>
 #include <exception>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "app/appearance.h"
+#include "app/file_drop.h"
 #include "app/gradient_progress_bar.h"
+#include "app/log_pane.h"
 #include "app/option_group.h"
 #include "app/screen_text.h"
 #include "app/version_caption.h"
 #include "conversion/conversion_run.h"
 #include "conversion/radio_type.h"
-#include "conversion/region_table.h"
-#include "platform/path.h"
 #include "settings/selections.h"
 
 namespace {
 
 constexpr char kCaption[] = "Transform UserDb.bin for VI9600/MD2017 usage";
 constexpr char kVersionCaption[] = "Ver.: ";
-constexpr char kFileMissing[] = "File not exists or blocked";
-constexpr char kNoRadioType[] = "Select your radio type please";
 
 // The window as drawn: its client area, and its outer rectangle where nothing else places it.
 constexpr QSize kDesignedClient(504, 340);
@@ -50,9 +48,10 @@ std::vector<std::string> Captions(const auto& captions) {
 
 }  // namespace
 
-TfrmUserDb::TfrmUserDb(RegistryStore& store, UnhandledErrorHandler& error_handler,
-                       QString application_title)
+TfrmUserDb::TfrmUserDb(RegistryStore& store, NoticeStream& notices,
+                       UnhandledErrorHandler& error_handler, QString application_title)
     : store_(store),
+      notices_(notices),
       error_handler_(error_handler),
       application_title_(std::move(application_title)),
       layout_(kDesignedClient),
@@ -78,6 +77,7 @@ TfrmUserDb::TfrmUserDb(RegistryStore& store, UnhandledErrorHandler& error_handle
   } catch (...) {
     error_handler_.Handle(std::current_exception());
   }
+  AppendToLog({});
 }
 
 TfrmUserDb::~TfrmUserDb() = default;
@@ -115,6 +115,7 @@ void TfrmUserDb::CreateControls() {
   btnWeiter = new QPushButton("Transform", this);
   btnWeiter->setObjectName("btnWeiter");
   btnWeiter->setMinimumWidth(kTransformMinimumWidth);
+  btnWeiter->setAutoDefault(true);  // Enter activates it when it has the focus, as Space does
   connect(btnWeiter, &QPushButton::clicked, this, [this] { btnWeiterClick(); });
   layout_.Add(btnWeiter, QRect(18, 104, 75, 25), kTopLeft);
 
@@ -126,13 +127,19 @@ void TfrmUserDb::CreateControls() {
   ProgressBar->setObjectName("ProgressBar");
   layout_.Add(ProgressBar, QRect(104, 140, 385, 9), kTopLeftRight);
 
-  Memo = new QPlainTextEdit(this);
+  Memo = new LogPane(this);
   Memo->setObjectName("Memo");
   Memo->setLineWrapMode(QPlainTextEdit::NoWrap);
   Memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   Memo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   Memo->setTabChangesFocus(true);
   layout_.Add(Memo, QRect(18, 152, 475, 180), kAllEdges);
+
+  auto* file_drop =
+      new FileDropTarget([this](const std::string& path) { SetPathText(path); }, this);
+  file_drop->Watch(*this);
+  file_drop->Watch(*edtUserdbauswahl);
+  file_drop->Watch(*Memo);
 }
 
 void TfrmUserDb::SetTabOrder() {
@@ -146,57 +153,47 @@ void TfrmUserDb::SetTabOrder() {
 }
 
 void TfrmUserDb::FormCreate() {
-  lists_ = std::make_unique<ConversionLists>();
+  // The region table is filled with the lists: it owes nothing to the stored selections,
+  // and one that cannot be read must not leave every later conversion without it.
+  lists_ = CreateConversionLists();
   Memo->clear();
   lblVersion->setText(ScreenText(VersionCaption(kVersionCaption, ProgramVersionRecord())));
   layout_.Apply(size());
-  // The region table owes nothing to the stored selections: one that cannot be read must
-  // not leave every later conversion without its abbreviations.
-  std::exception_ptr load_failure;
-  try {
-    LoadSelections(store_, *this);
-  } catch (...) {
-    load_failure = std::current_exception();
-  }
-  FillRegionTable(lists_->RegionNames, lists_->RegionCodes);
-  if (load_failure) std::rethrow_exception(load_failure);
+  LoadSelections(store_, *this);
 }
 
 void TfrmUserDb::btnWeiterClick() {
   btnWeiter->setEnabled(false);
-  // Every way out gives the button back, a failure too, before the failure is reported.
-  const auto enable_again = qScopeGuard([this] { btnWeiter->setEnabled(true); });
-  const std::string path = PathText();
-  if (!FileExists(path)) {
-    ShowMessageBox(application_title_, kFileMissing);
-    return;
-  }
-  const int radio_type = grpRadioType->ItemIndex();
-  if (radio_type == -1) {
-    ShowMessageBox(application_title_, kNoRadioType);
+  // Every way out gives the button back, a failure too, before the failure is reported;
+  // and with it the keyboard focus, which disabling it passed on to the log pane.
+  const auto enable_again = qScopeGuard([this] {
+    btnWeiter->setEnabled(true);
+    btnWeiter->setFocus();
+  });
+  const TransformSelections selections = Selections();
+  if (const std::optional<std::string_view> refusal = TransformRefusal(selections)) {
+    ShowMessageBox(application_title_, *refusal);
     return;
   }
   if (!lists_) return;
-  const int display_format = grpDataType->ItemIndex();
-  StoreSelections(store_, path, radio_type, display_format);
-
-  ConversionRequest request;
-  request.input_path = path;
-  request.radio_type = radio_type;
-  request.display_format = display_format;
-  request.radio_type_caption = grpRadioType->ItemCaption(radio_type);
-  request.display_format_caption = grpDataType->ItemCaption(display_format);
-  // The log pane is not repainted while a run lasts: its lines are added in one piece when
-  // the run ends, also when it fails, which is much faster than one by one.
+  // The log pane is not repainted while a run lasts: its lines, after any notice that
+  // storing the selections gave, are added in one piece when the command ends, also when it
+  // fails, which is much faster than one by one.
   QStringList run_log;
-  const auto show_run_log = qScopeGuard([&] {
-    if (!run_log.isEmpty()) Memo->appendPlainText(run_log.join('\n'));
-  });
+  const auto show_run_log = qScopeGuard([&] { AppendToLog(run_log); });
+  StoreSelections(store_, selections.input_path, *selections.radio_type, selections.display_format);
   ConversionSinks sinks;
   sinks.log = [&run_log](std::string_view line) { run_log.append(ScreenText(line)); };
   sinks.set_total_parts = [this](int32_t total) { ProgressBar->SetTotalParts(total); };
   sinks.set_parts_complete = [this](int32_t parts) { ProgressBar->SetPartsComplete(parts); };
-  ConversionRun(request, *lists_, sinks);
+  ConversionRun(TransformRequest(selections), *lists_, sinks);
+}
+
+void TfrmUserDb::AppendToLog(const QStringList& lines) {
+  QStringList shown;
+  for (const std::string& notice : notices_.TakeLines()) shown.append(ScreenText(notice));
+  shown.append(lines);
+  if (!shown.isEmpty()) Memo->AppendLines(shown.join('\n'));
 }
 
 void TfrmUserDb::grpRadioTypeChanging(int new_index) {
@@ -208,8 +205,12 @@ void TfrmUserDb::edtUserdbauswahlButtonClick() {
                                                      : QString());
 }
 
-std::string TfrmUserDb::PathText() const {
-  return PathBytes(edtUserdbauswahl->text());
+TransformSelections TfrmUserDb::Selections() const {
+  TransformSelections selections;
+  selections.input_path = PathBytes(edtUserdbauswahl->text());
+  selections.radio_type = RadioTypeOfIndex(grpRadioType->ItemIndex());
+  selections.display_format = DisplayFormatOfIndex(grpDataType->ItemIndex());
+  return selections;
 }
 
 void TfrmUserDb::setVisible(bool visible) {

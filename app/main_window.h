@@ -1,9 +1,11 @@
 // The program's one window: the input file with its browse button, the radio type and
 // display format, "Transform", the progress bar and the log pane. It owns the
-// conversion's lists for the program's life and keeps its own placement.
+// conversion's lists for the program's life and keeps its own placement. A file dropped
+// onto it from a file manager becomes the input file.
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 #include <memory>
 #include <string>
@@ -12,26 +14,31 @@
 #include "app/anchored_layout.h"
 #include "app/input_file_dialog.h"
 #include "app/message_box.h"
+#include "app/notice_stream.h"
 #include "app/unhandled_error_handler.h"
 #include "app/window_placement.h"
 #include "conversion/conversion_lists.h"
+#include "conversion/transform_command.h"
 #include "platform/registry/registry_store.h"
 #include "settings/placement_saver.h"
 #include "settings/selection_controls.h"
 
 class GradientProgressBar;
+class LogPane;
 class OptionGroup;
 class QLabel;
 class QLineEdit;
-class QPlainTextEdit;
 class QPushButton;
 
 class TfrmUserDb : public QWidget, private SelectionControls {
  public:
-  // `store` and `error_handler` outlive the window. A failure while the window is created
-  // goes to `error_handler`, and the window is made all the same. `application_title`
-  // is the caption of the window's message boxes.
-  TfrmUserDb(RegistryStore& store, UnhandledErrorHandler& error_handler, QString application_title);
+  // `store`, `notices` and `error_handler` outlive the window. A failure while the window
+  // is created goes to `error_handler`, and the window is made all the same. What the
+  // program's layers write to `notices` (the store's notices, when the store writes
+  // there) is shown in the log pane once the window is created, and then with each
+  // Transform. `application_title` is the caption of the window's message boxes.
+  TfrmUserDb(RegistryStore& store, NoticeStream& notices, UnhandledErrorHandler& error_handler,
+             QString application_title);
   ~TfrmUserDb() override;
 
  protected:
@@ -46,7 +53,9 @@ class TfrmUserDb : public QWidget, private SelectionControls {
   void btnWeiterClick();
   void grpRadioTypeChanging(int new_index);
   void edtUserdbauswahlButtonClick();
-  std::string PathText() const;
+  TransformSelections Selections() const;
+  // Shows the notices that came since the last time, then `lines`, at the end of the log.
+  void AppendToLog(const QStringList& lines);
 
   void SetInitialFolder(const std::string& folder) override;
   void SetPathText(const std::string& text) override;
@@ -56,6 +65,7 @@ class TfrmUserDb : public QWidget, private SelectionControls {
   void SetDisplayFormatEnabled(bool enabled) override;
 
   RegistryStore& store_;
+  NoticeStream& notices_;
   UnhandledErrorHandler& error_handler_;
   const QString application_title_;
 
@@ -67,7 +77,7 @@ class TfrmUserDb : public QWidget, private SelectionControls {
   QPushButton* btnWeiter;
   QLabel* lblAction;
   GradientProgressBar* ProgressBar;
-  QPlainTextEdit* Memo;
+  LogPane* Memo;
   AnchoredLayout layout_;
 
   InputFileDialog OpenDialog;

@@ -42,8 +42,9 @@ void BM_ConvertLine(benchmark::State& state) {
     BlankToSonderzeichen(kLines[line++ % 4], cleaned);
     SplitFields(cleaned, lists.FieldList);
     line_text = lists.FieldList.Get(0);
-    ComposeContactLine(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)),
-                       {lists.FieldList, regions, log}, line_text);
+    ComposeContactLine(static_cast<RadioType>(state.range(0)),
+                       static_cast<DisplayFormat>(state.range(1)), {lists.FieldList, regions, log},
+                       line_text);
     benchmark::DoNotOptimize(line_text.data());
   }
 }

@@ -5,14 +5,86 @@
 // lines.
 //
 //   generate_userdb LINES [SEED] [--defects] [--header]
+#include <charconv>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
+
+constexpr int kExitUsage = 2;
+
+constexpr char kUsage[] =
+    "Usage: generate_userdb LINES [SEED] [--defects] [--header]\n"
+    "\n"
+    "Writes a user database of LINES invented contacts to standard output, with CR LF line\n"
+    "ends and Windows-1252 letters; the same SEED (a whole number, 1 unless given) gives\n"
+    "the same database.\n"
+    "\n"
+    "  --defects  mix in what real files hold too: quoted fields, parentheses, short IDs,\n"
+    "             lines with too few fields, empty lines\n"
+    "  --header   begin with the header line of an exported database\n"
+    "  --help     show this text\n";
+
+struct Options {
+  bool help = false;
+  uint64_t lines = 0;
+  uint64_t seed = 1;
+  bool defects = false;
+  bool header = false;
+};
+
+// A command line that cannot be understood, with the reason.
+struct UsageError {
+  std::string message;
+};
+
+// A whole decimal number of digits alone; nothing for anything else or one too large.
+std::optional<uint64_t> WholeNumber(std::string_view text) {
+  uint64_t number = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+  if (text.empty() || error != std::errc() || end != text.data() + text.size()) {
+    return std::nullopt;
+  }
+  return number;
+}
+
+Options ParseOptions(const std::vector<std::string_view>& arguments) {
+  Options options;
+  std::vector<std::string_view> numbers;
+  for (const std::string_view argument : arguments) {
+    if (argument == "--help" || argument == "-h") {
+      options.help = true;
+      return options;
+    }
+    if (argument == "--defects") {
+      options.defects = true;
+    } else if (argument == "--header") {
+      options.header = true;
+    } else if (argument.size() > 1 && argument[0] == '-' &&
+               (argument[1] < '0' || argument[1] > '9')) {
+      throw UsageError{"unknown option " + std::string(argument)};
+    } else {
+      numbers.push_back(argument);
+    }
+  }
+  if (numbers.empty()) throw UsageError{"LINES is missing"};
+  if (numbers.size() > 2) throw UsageError{"unexpected argument " + std::string(numbers[2])};
+  const char* const names[] = {"LINES", "SEED"};
+  uint64_t* const values[] = {&options.lines, &options.seed};
+  for (size_t i = 0; i < numbers.size(); ++i) {
+    const std::optional<uint64_t> number = WholeNumber(numbers[i]);
+    if (!number) {
+      throw UsageError{std::string(names[i]) + " must be a whole number, not \"" +
+                       std::string(numbers[i]) + "\""};
+    }
+    *values[i] = *number;
+  }
+  return options;
+}
 
 struct Place {
   const char* city;
@@ -237,27 +309,24 @@ std::string Line(Random& random, uint64_t serial, bool defects) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2) {
-    std::fprintf(stderr, "usage: generate_userdb LINES [SEED] [--defects] [--header]\n");
-    return 2;
+  Options options;
+  try {
+    options = ParseOptions(std::vector<std::string_view>(argv + 1, argv + argc));
+  } catch (const UsageError& error) {
+    std::fprintf(stderr,
+                 "generate_userdb: %s\nTry 'generate_userdb --help' for more information.\n",
+                 error.message.c_str());
+    return kExitUsage;
   }
-  const uint64_t lines = std::strtoull(argv[1], nullptr, 10);
-  uint64_t seed = 1;
-  bool defects = false, header = false;
-  for (int i = 2; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--defects") == 0) {
-      defects = true;
-    } else if (std::strcmp(argv[i], "--header") == 0) {
-      header = true;
-    } else {
-      seed = std::strtoull(argv[i], nullptr, 10);
-    }
+  if (options.help) {
+    std::fputs(kUsage, stdout);
+    return std::fflush(stdout) == 0 ? 0 : 1;
   }
-  Random random(seed);
+  Random random(options.seed);
   std::string out;
-  if (header) out += "Radio ID,Callsign,Name,City,State,Nickname,Country\r\n";
-  for (uint64_t serial = 0; serial < lines; ++serial) {
-    out += Line(random, serial, defects);
+  if (options.header) out += "Radio ID,Callsign,Name,City,State,Nickname,Country\r\n";
+  for (uint64_t serial = 0; serial < options.lines; ++serial) {
+    out += Line(random, serial, options.defects);
     out += "\r\n";
     if (out.size() > (1 << 20)) {
       std::fwrite(out.data(), 1, out.size(), stdout);

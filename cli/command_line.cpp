@@ -6,7 +6,7 @@
 #include "cli/usage_error.h"
 
 const char kUsageText[] =
-    "Usage: userdb2csv --radio md9600|md2017 [--format field-per-line|compact] INPUT\n"
+    "Usage: userdb2csv --radio md9600|md2017 [--format field-per-line|compact] [--raw] INPUT\n"
     "\n"
     "Converts a user database (UserDb.bin: DMR ID, callsign, name, city, state, nickname,\n"
     "country per line) into contacts_users_<count>.csv in the folder of INPUT, printing\n"
@@ -17,27 +17,36 @@ const char kUsageText[] =
     "  --format field-per-line|0\n"
     "                      MD-2017/RT82 display: name, city and state one per line\n"
     "  --format compact|1  MD-2017/RT82 display: fields separated by \"|\" (default)\n"
+    "  --raw               print the log's bytes as they are\n"
     "  --help              show this text\n"
-    "  --version           show the program's version\n";
+    "  --version           show the program's version\n"
+    "\n"
+    "When standard output is a terminal or the locale is UTF-8, the log is printed as\n"
+    "UTF-8 unless --raw is given: valid UTF-8 (such as paths) as it is, every other byte\n"
+    "read as Windows-1252, the data's code page. The contacts file always holds the\n"
+    "data's bytes unchanged.\n";
 
 namespace {
 
+template <typename Value>
 struct Choice {
   std::string_view word;
   std::string_view digit;
-  int value;
+  Value value;
 };
 
-constexpr Choice kRadioChoices[] = {{"md9600", "0", 0}, {"md2017", "1", 1}};
-constexpr Choice kFormatChoices[] = {{"field-per-line", "0", 0}, {"compact", "1", 1}};
+constexpr Choice<RadioType> kRadioChoices[] = {{"md9600", "0", kMd9600}, {"md2017", "1", kMd2017}};
+constexpr Choice<DisplayFormat> kFormatChoices[] = {{"field-per-line", "0", kFieldPerLine},
+                                                    {"compact", "1", kCompact}};
 
-template <size_t N>
-int ParseChoice(std::string_view option, std::string_view value, const Choice (&choices)[N]) {
-  for (const Choice& choice : choices) {
+template <typename Value, size_t N>
+Value ParseChoice(std::string_view option, std::string_view value,
+                  const Choice<Value> (&choices)[N]) {
+  for (const Choice<Value>& choice : choices) {
     if (value == choice.word || value == choice.digit) return choice.value;
   }
   std::string allowed;
-  for (const Choice& choice : choices) {
+  for (const Choice<Value>& choice : choices) {
     allowed += (allowed.empty() ? "" : ", ") + std::string(choice.word) + " or " +
                std::string(choice.digit);
   }
@@ -81,17 +90,20 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
       command_line.action = CommandLine::Action::kVersion;
       return command_line;
     } else if (option == "--radio") {
-      command_line.radio_type =
+      command_line.selections.radio_type =
           ParseChoice(option, TakeValue(arguments, index, option, inline_value), kRadioChoices);
     } else if (option == "--format") {
-      command_line.display_format =
+      command_line.selections.display_format =
           ParseChoice(option, TakeValue(arguments, index, option, inline_value), kFormatChoices);
+    } else if (option == "--raw") {
+      if (inline_value) throw UsageError("--raw takes no value");
+      command_line.raw_log = true;
     } else {
       throw UsageError("unknown option " + std::string(argument));
     }
   }
   if (inputs.empty()) throw UsageError("no INPUT file given");
   if (inputs.size() > 1) throw UsageError("only one INPUT file can be converted at a time");
-  command_line.input_path = inputs.front();
+  command_line.selections.input_path = inputs.front();
   return command_line;
 }

@@ -4,12 +4,16 @@
 #include <string>
 #include <vector>
 
+#include "conversion/transform_command.h"
+
 struct CommandLine {
   enum class Action { kConvert, kHelp, kVersion };
   Action action = Action::kConvert;
-  int radio_type = -1;     // none given: the run refuses, as the window does
-  int display_format = 1;  // compact, the window's designed selection
-  std::string input_path;
+  // Without --radio no radio type is chosen, and the run refuses as the window does; the
+  // display format is "compact it", the window's designed selection, unless --format says
+  // otherwise.
+  TransformSelections selections;
+  bool raw_log = false;  // --raw: the log's bytes as they are
 };
 
 // Parses the arguments after the program name. Throws UsageError with a one-line

@@ -1,29 +1,26 @@
 // userdb2csv: the conversion on the command line, run exactly as the window runs it.
+#include <unistd.h>
+
 #include <cstdio>
 #include <exception>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "cli/command_line.h"
+#include "cli/log_form.h"
 #include "cli/terminal_progress.h"
 #include "cli/usage_error.h"
-#include "conversion/conversion_run.h"
-#include "conversion/radio_type.h"
-#include "conversion/region_table.h"
+#include "conversion/transform_command.h"
 #include "crash/crash_reporter.h"
 #include "platform/display_text.h"
-#include "platform/path.h"
 #include "platform/version_record.h"
 
 namespace {
 
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
-
-// The window's own refusals, before anything is read or written.
-constexpr char kFileMissing[] = "File not exists or blocked";
-constexpr char kNoRadioType[] = "Select your radio type please";
 
 // The file version of the program's version record, as the window's version label shows it.
 void PrintVersion() {
@@ -36,35 +33,35 @@ void PrintError(std::string_view message) {
   std::fprintf(stderr, "%s\n", DisplayUtf8(message).c_str());
 }
 
+void PrintLogLine(std::string_view line) {
+  std::fwrite(line.data(), 1, line.size(), stdout);
+  std::fputc('\n', stdout);
+}
+
 int Convert(const CommandLine& command_line) {
-  if (!FileExists(command_line.input_path)) {
-    PrintError(kFileMissing);
+  // The window's refusals, before anything is read or written.
+  if (const std::optional<std::string_view> refusal = TransformRefusal(command_line.selections)) {
+    PrintError(*refusal);
     return kExitUsage;
   }
-  if (command_line.radio_type < 0) {
-    PrintError(kNoRadioType);
-    return kExitUsage;
-  }
-  ConversionLists lists;
-  FillRegionTable(lists.RegionNames, lists.RegionCodes);
-  ConversionRequest request;
-  request.input_path = command_line.input_path;
-  request.radio_type = command_line.radio_type;
-  request.display_format = command_line.display_format;
-  request.radio_type_caption = kRadioTypeCaptions[command_line.radio_type];
-  request.display_format_caption = kDisplayFormatCaptions[command_line.display_format];
+  const auto lists = CreateConversionLists();
+  const LogForm log_form =
+      ChooseLogForm(command_line.raw_log, isatty(STDOUT_FILENO) == 1, CharacterSetLocale());
 
   TerminalProgress progress(stderr);
   ConversionSinks sinks;
-  sinks.log = [&progress](std::string_view line) {
+  sinks.log = [&progress, log_form](std::string_view line) {
     progress.Wipe();
-    std::fwrite(line.data(), 1, line.size(), stdout);
-    std::fputc('\n', stdout);
+    if (log_form == LogForm::kDisplay) {
+      PrintLogLine(DisplayUtf8(line));
+    } else {
+      PrintLogLine(line);
+    }
   };
   sinks.set_total_parts = [&progress](int32_t total) { progress.SetTotalParts(total); };
   sinks.set_parts_complete = [&progress](int32_t parts) { progress.SetPartsComplete(parts); };
   try {
-    ConversionRun(request, lists, sinks);
+    ConversionRun(TransformRequest(command_line.selections), *lists, sinks);
   } catch (...) {
     progress.Wipe();
     throw;

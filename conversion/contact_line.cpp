@@ -93,7 +93,7 @@ void ComposeMd9600Line(const CompositionContext& context, std::string& line_text
 
 // One of name, city and state on the MD-2017/RT82 line: nothing when absent; otherwise
 // padded to its width (one field per display line) or followed by "|" (compact).
-void AppendMd2017Part(std::string_view field, int width, int display_format,
+void AppendMd2017Part(std::string_view field, int width, DisplayFormat display_format,
                       const CompositionContext& context, std::string& line_text) {
   if (!IsPresent(field)) return;
   if (display_format == kFieldPerLine) {
@@ -106,7 +106,7 @@ void AppendMd2017Part(std::string_view field, int width, int display_format,
   }
 }
 
-void ComposeMd2017Line(int display_format, const CompositionContext& context,
+void ComposeMd2017Line(DisplayFormat display_format, const CompositionContext& context,
                        std::string& line_text) {
   StringList& fields = context.field_list;
   AppendDisplayNamePart(context, line_text);
@@ -132,8 +132,8 @@ std::string ComposeDisplayName(const StringList& field_list, const LogLine& log)
   return display_name;
 }
 
-void ComposeContactLine(int radio_type, int display_format, const CompositionContext& context,
-                        std::string& line_text) {
+void ComposeContactLine(RadioType radio_type, DisplayFormat display_format,
+                        const CompositionContext& context, std::string& line_text) {
   if (radio_type == kMd9600) {
     ComposeMd9600Line(context, line_text);
   } else {

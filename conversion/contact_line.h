@@ -26,5 +26,5 @@ std::string ComposeDisplayName(const StringList& field_list, const LogLine& log)
 // line for `radio_type`; `display_format` matters for kMd2017 only (kFieldPerLine, or any
 // other value for compact). Throws ListIndexError when a field it reads is missing;
 // `line_text` then holds the parts appended so far.
-void ComposeContactLine(int radio_type, int display_format, const CompositionContext& context,
-                        std::string& line_text);
+void ComposeContactLine(RadioType radio_type, DisplayFormat display_format,
+                        const CompositionContext& context, std::string& line_text);

@@ -6,11 +6,12 @@
 #include <string>
 
 #include "conversion/conversion_lists.h"
+#include "conversion/radio_type.h"
 
 struct ConversionRequest {
   std::string input_path;  // as the user gave it: absolute or relative
-  int radio_type = 0;      // RadioType
-  int display_format = 1;  // DisplayFormat; read for the MD-2017/RT82 only
+  RadioType radio_type = kMd9600;
+  DisplayFormat display_format = kCompact;  // read for the MD-2017/RT82 only
   std::string radio_type_caption;
   std::string display_format_caption;
 };

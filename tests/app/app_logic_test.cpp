@@ -3,12 +3,17 @@
 // unhandled failure.
 #include <gtest/gtest.h>
 
+#include <QMimeData>
 #include <optional>
+#include <sstream>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "app/anchored_layout.h"
 #include "app/application_title.h"
+#include "app/file_drop.h"
+#include "app/notice_stream.h"
 #include "app/unhandled_error_handler.h"
 #include "app/version_caption.h"
 #include "platform/exception.h"
@@ -22,21 +27,82 @@ struct TitleCase {
 
 class ApplicationTitleTest : public ::testing::TestWithParam<TitleCase> {};
 
-TEST_P(ApplicationTitleTest, IsTheProgramNameCapitalized) {
+TEST_P(ApplicationTitleTest, IsTheProgramNameLowerCasedAfterItsFirstCharacter) {
   EXPECT_EQ(ApplicationTitle(QString::fromUtf8(GetParam().program_path)).toStdString(),
             GetParam().title);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, ApplicationTitleTest,
                          ::testing::Values(TitleCase{"/usr/local/bin/userdb-transform",
-                                                     "Userdb-transform"},
+                                                     "userdb-transform"},
                                            TitleCase{"/opt/Radio/USERDB.EXE", "Userdb"},
                                            TitleCase{"build/bin/My.Tool.bin", "My.tool"},
-                                           TitleCase{"userdb-transform", "Userdb-transform"},
+                                           TitleCase{"userdb-transform", "userdb-transform"},
                                            TitleCase{"/home/\xC3\xB6z/\xC3\xBC"
                                                      "berTOOL",
+                                                     "\xC3\xBC"
+                                                     "bertool"},
+                                           TitleCase{"/home/\xC3\xB6z/\xC3\x9C"
+                                                     "BERtool",
                                                      "\xC3\x9C"
-                                                     "bertool"}));
+                                                     "bertool"},
+                                           TitleCase{"", ""}));
+
+struct DropCase {
+  const char* uri_list;
+  std::optional<std::string> path;
+};
+
+class DroppedFilePathTest : public ::testing::TestWithParam<DropCase> {};
+
+TEST_P(DroppedFilePathTest, IsTheFirstLocalFileAsTheFileSystemsBytes) {
+  QMimeData data;
+  data.setData("text/uri-list", GetParam().uri_list);
+  EXPECT_EQ(DroppedFilePath(data), GetParam().path);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, DroppedFilePathTest,
+    ::testing::Values(
+        DropCase{"file:///home/ann/UserDb.bin\r\n", "/home/ann/UserDb.bin"},
+        DropCase{"file:///home/ann/User%20Db%2B%25.bin\r\n", "/home/ann/User Db+%.bin"},
+        DropCase{"file:///home/ann/M%C3%BCller.bin\r\n", "/home/ann/M\xC3\xBCller.bin"},
+        // A name that is not UTF-8 keeps its bytes.
+        DropCase{"file:///home/ann/M%FCller.bin\r\n", "/home/ann/M\xFCller.bin"},
+        DropCase{"file://localhost/srv/UserDb.bin\r\n", "/srv/UserDb.bin"},
+        DropCase{"# from a file manager\r\nhttps://example.invalid/a.bin\r\n"
+                 "file:///b.bin\r\nfile:///c.bin\r\n",
+                 "/b.bin"},
+        DropCase{"https://example.invalid/UserDb.bin\r\n", std::nullopt},
+        DropCase{"file://otherhost/srv/UserDb.bin\r\n", std::nullopt}, DropCase{"", std::nullopt}));
+
+TEST(DroppedFilePathTest, NeedsAnAddressList) {
+  QMimeData data;
+  data.setText("file:///home/ann/UserDb.bin");
+  EXPECT_EQ(DroppedFilePath(data), std::nullopt);
+}
+
+TEST(NoticeStreamTest, ForwardsEverythingAndKeepsCompleteLines) {
+  std::ostringstream standard_error;
+  NoticeStream notices(standard_error);
+  notices << "Registry file a cannot be read" << std::endl << "second ";
+  notices.write("part\nthird", 10);
+  EXPECT_EQ(standard_error.str(), "Registry file a cannot be read\nsecond part\nthird");
+  EXPECT_EQ(notices.TakeLines(),
+            (std::vector<std::string>{"Registry file a cannot be read", "second part"}));
+  EXPECT_TRUE(notices.TakeLines().empty());
+  notices << "\n";
+  EXPECT_EQ(notices.TakeLines(), std::vector<std::string>{"third"});
+}
+
+TEST(NoticeStreamTest, KeepsNoticesWhenTheForwardedStreamFails) {
+  std::ostringstream standard_error;
+  standard_error.setstate(std::ios::badbit);
+  NoticeStream notices(standard_error);
+  notices << "one" << std::endl << "two" << std::endl;
+  EXPECT_TRUE(notices.good());
+  EXPECT_EQ(notices.TakeLines(), (std::vector<std::string>{"one", "two"}));
+}
 
 TEST(VersionCaptionTest, FileVersionAndDateOfTheRecord) {
   EXPECT_EQ(VersionCaption("Ver.: ", VersionRecord{"1.0.1.16", "2018-01-11"}),

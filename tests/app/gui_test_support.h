@@ -30,6 +30,7 @@
 #include "app/application.h"
 #include "app/gradient_progress_bar.h"
 #include "app/main_window.h"
+#include "app/notice_stream.h"
 #include "app/option_group.h"
 #include "platform/registry/regedit_reader.h"
 #include "platform/registry/registry_file_location.h"
@@ -149,7 +150,7 @@ class WindowTest : public ::testing::Test {
  protected:
   WindowTest() {
     setenv("XDG_CONFIG_HOME", (folder_ / "config").c_str(), 1);
-    store_ = std::make_unique<RegistryStore>(DefaultRegistryFilePath(), diagnostics_);
+    store_ = std::make_unique<RegistryStore>(DefaultRegistryFilePath(), notices_);
   }
   ~WindowTest() override { window_.reset(); }
 
@@ -179,7 +180,7 @@ class WindowTest : public ::testing::Test {
   // Creates and shows the window, as the program starts, and waits until the window
   // manager has framed and activated it.
   void Start() {
-    window_ = std::make_unique<TfrmUserDb>(*store_, App().ErrorHandler(), App().Title());
+    window_ = std::make_unique<TfrmUserDb>(*store_, notices_, App().ErrorHandler(), App().Title());
     window_->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window_.get(), kPatience));
     ASSERT_TRUE(WaitUntil([this] { return !window_->windowHandle()->frameMargins().isNull(); }))
@@ -246,9 +247,17 @@ class WindowTest : public ::testing::Test {
     for (const QString& line : text.split('\n')) lines.push_back(line.toStdString());
     return lines;
   }
+  // What the program wrote to standard error, line by line.
+  std::vector<std::string> StandardErrorLines() const {
+    std::vector<std::string> lines;
+    std::istringstream text(diagnostics_.str());
+    for (std::string line; std::getline(text, line);) lines.push_back(line);
+    return lines;
+  }
 
   test_support::TempFolder folder_;
-  std::ostringstream diagnostics_;
+  std::ostringstream diagnostics_;  // the program's standard error
+  NoticeStream notices_{diagnostics_};
   std::unique_ptr<RegistryStore> store_;
   std::unique_ptr<TfrmUserDb> window_;
 };

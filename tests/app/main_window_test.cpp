@@ -62,7 +62,7 @@ TEST_F(WindowTest, VeryFirstStart) {
   Start();
 
   EXPECT_EQ(window_->windowTitle(), "Transform UserDb.bin for VI9600/MD2017 usage");
-  EXPECT_EQ(App().Title(), "Main_window_test");  // the caption of the message boxes
+  EXPECT_EQ(App().Title(), "main_window_test");  // the caption of the message boxes
   EXPECT_EQ(window_->frameGeometry(), QRect(286, 242, 520, 378));
   EXPECT_EQ(PathField()->text(), "");
   EXPECT_EQ(RadioTypes()->ItemIndex(), -1);
@@ -377,7 +377,10 @@ TEST_F(WindowTest, RefusedSettingsEndTheCommandBeforeTheRun) {
   ExpectFailure(boxes[0], RegistryDataWriteError("Path").Message());
   EXPECT_TRUE(boxes[0].transform_enabled);
   EXPECT_TRUE(TransformButton()->isEnabled());
-  EXPECT_EQ(Log()->toPlainText(), "");
+  // The log holds the settings store's notice of the start, as on standard error, and
+  // nothing of a run.
+  EXPECT_THAT(LogLines(), ::testing::Not(IsEmpty()));
+  EXPECT_EQ(LogLines(), StandardErrorLines());
   EXPECT_FALSE(std::filesystem::exists(folder_ / "contacts_users_2.csv"));
 }
 
@@ -404,6 +407,61 @@ TEST_F(WindowTest, UnreadableStoredFolderIsReportedAndTheWindowStillConverts) {
   EXPECT_EQ(ReadFile(folder_ / "contacts_users_2.csv"),
             "1234567,Q1ABC Anna     ,Anna Maria Muster|Neustadt|BAY|GER\r\n"
             "7654321,Q2XYZ Bob      ,Bob Beispiel|Town|USA\r\n");
+}
+
+TEST_F(WindowTest, ADamagedSettingsFileIsToldInTheLogOnce) {
+  WriteHive("[HKEY_CURRENT_USER\\Software\\ZID\\RadioType]\n\"Type\"=dword:not-a-number\n");
+  Start();
+
+  const std::string kept = HivePath() + ".bad";
+  EXPECT_TRUE(std::filesystem::exists(kept));
+  // Told once, with the name of the kept copy, in the log and on standard error alike.
+  ASSERT_THAT(LogLines(), ElementsAre(::testing::HasSubstr(kept)));
+  EXPECT_EQ(LogLines(), StandardErrorLines());
+
+  // Later runs add their own lines only.
+  const std::string input = folder_ / "UserDb.bin";
+  WriteFile(input, kTwoContacts);
+  Choose(input, 0);
+  EXPECT_THAT(Transform(), IsEmpty());
+  const std::vector<std::string> log = LogLines();
+  ASSERT_EQ(log.size(), 8u);
+  EXPECT_THAT(log[0], ::testing::HasSubstr(kept));
+  EXPECT_EQ(log[1], "File name read: " + input);
+  EXPECT_EQ(log.back(), "=====> Done <======");
+}
+
+// After a run, a notice or a failure the keyboard focus is back on "Transform", which Enter
+// then activates, as Space does.
+TEST_F(WindowTest, TransformKeepsTheKeyboardFocus) {
+  const std::string input = folder_ / "UserDb.bin";
+  WriteFile(input, kTwoContacts);
+  Start();
+  const auto focus_on_transform = [this] {
+    return gui_test::WaitUntil([this] { return QApplication::focusWidget() == TransformButton(); });
+  };
+
+  Choose(folder_ / "Missing.bin", 0);
+  EXPECT_THAT(Transform(), ::testing::SizeIs(1));
+  EXPECT_TRUE(focus_on_transform()) << "after a notice";
+
+  TypePath(input);
+  EXPECT_THAT(Transform(), IsEmpty());
+  EXPECT_TRUE(focus_on_transform()) << "after a run";
+
+  {
+    FileHeldElsewhere writer(input, FileHeldElsewhere::Hold::kOpenForWriting);
+    ASSERT_TRUE(writer.Held());
+    EXPECT_THAT(Transform(), ::testing::SizeIs(1));
+  }
+  EXPECT_TRUE(focus_on_transform()) << "after a failure";
+
+  for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Space}) {
+    QTest::keyClick(QApplication::focusWidget(), key);
+    EXPECT_TRUE(focus_on_transform());
+  }
+  const std::vector<std::string> log = LogLines();
+  EXPECT_EQ(std::count(log.begin(), log.end(), "=====> Done <======"), 4);
 }
 
 TEST_F(WindowTest, TabOrder) {
@@ -486,7 +544,7 @@ TEST_F(WindowTest, ScreenshotAfterConvertingTheSample) {
   const std::vector<std::string> log = LogLines();
   EXPECT_THAT(log, ::testing::Contains("Lines accepted : 293"));
   EXPECT_EQ(log.back(), "=====> Done <======");
-  EXPECT_TRUE(std::filesystem::exists(folder_ / "contacts_users_293.csv"));
+  EXPECT_EQ(ReadFile(folder_ / "contacts_users_293.csv"), ReadFile(SAMPLE_CONTACTS));
 
   QTest::qWait(100);
   const QRect frame = window_->frameGeometry();

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "cli/usage_error.h"
 
 namespace {
@@ -10,29 +12,33 @@ namespace {
 TEST(ParseCommandLineTest, TakesWordsDigitsAndBothOptionForms) {
   struct Case {
     std::vector<std::string> arguments;
-    int radio_type;
-    int display_format;
+    std::optional<RadioType> radio_type;
+    DisplayFormat display_format;
+    bool raw_log = false;
   };
   const Case cases[] = {
-      {{"--radio", "md9600", "in.bin"}, 0, 1},
-      {{"--radio", "1", "in.bin"}, 1, 1},
-      {{"--radio=md2017", "--format=field-per-line", "in.bin"}, 1, 0},
-      {{"in.bin", "--format", "0", "--radio", "0"}, 0, 0},
-      {{"--format", "compact", "--radio", "md2017", "in.bin"}, 1, 1},
-      {{"in.bin"}, -1, 1},  // the missing radio type is refused later, as the window does
+      {{"--radio", "md9600", "in.bin"}, kMd9600, kCompact},
+      {{"--radio", "1", "in.bin"}, kMd2017, kCompact},
+      {{"--radio=md2017", "--format=field-per-line", "in.bin"}, kMd2017, kFieldPerLine},
+      {{"in.bin", "--format", "0", "--radio", "0"}, kMd9600, kFieldPerLine},
+      {{"--format", "compact", "--radio", "md2017", "--raw", "in.bin"}, kMd2017, kCompact, true},
+      // the missing radio type is refused later, as the window does
+      {{"in.bin"}, std::nullopt, kCompact},
   };
   for (const Case& c : cases) {
     const CommandLine parsed = ParseCommandLine(c.arguments);
     EXPECT_EQ(parsed.action, CommandLine::Action::kConvert);
-    EXPECT_EQ(parsed.radio_type, c.radio_type);
-    EXPECT_EQ(parsed.display_format, c.display_format);
-    EXPECT_EQ(parsed.input_path, "in.bin");
+    EXPECT_EQ(parsed.selections.radio_type, c.radio_type);
+    EXPECT_EQ(parsed.selections.display_format, c.display_format);
+    EXPECT_EQ(parsed.selections.input_path, "in.bin");
+    EXPECT_EQ(parsed.raw_log, c.raw_log);
   }
 }
 
 TEST(ParseCommandLineTest, DoubleDashEndsTheOptions) {
-  EXPECT_EQ(ParseCommandLine({"--radio", "0", "--", "--odd name"}).input_path, "--odd name");
-  EXPECT_EQ(ParseCommandLine({"--radio", "0", "-"}).input_path, "-");
+  EXPECT_EQ(ParseCommandLine({"--radio", "0", "--", "--odd name"}).selections.input_path,
+            "--odd name");
+  EXPECT_EQ(ParseCommandLine({"--radio", "0", "-"}).selections.input_path, "-");
 }
 
 TEST(ParseCommandLineTest, HelpAndVersionWin) {
@@ -55,6 +61,7 @@ TEST(ParseCommandLineTest, RefusesWhatItCannotUnderstand) {
       {{"--radio", "0"}, "no INPUT file given"},
       {{"--radio", "0", "a", "b"}, "only one INPUT file can be converted at a time"},
       {{"--colour", "in.bin"}, "unknown option --colour"},
+      {{"--radio", "0", "--raw=yes", "in.bin"}, "--raw takes no value"},
   };
   for (const Case& c : cases) {
     try {

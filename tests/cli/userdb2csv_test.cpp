@@ -1,9 +1,14 @@
 // userdb2csv run as a user runs it: what it prints, its exit status, and what it writes.
+#include <pty.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "tests/support/run_program.h"
 #include "tests/support/temp_folder.h"
@@ -51,16 +56,91 @@ TEST(Userdb2csvTest, PrintsTheLogAndWritesTheContacts) {
             "BAY                     GER\r\n");
 }
 
-TEST(Userdb2csvTest, LogBytesArePrintedAsTheyAre) {
-  TempFolder folder;
-  WriteFile(folder / "db.bin",
-            "1234567,A,Jos\xE9 Mar\xED"
-            "a,C,D\r\n");
-  const ProgramResult result = Userdb2csv({"--radio", "0", folder / "db.bin"});
-  EXPECT_NE(result.out.find("\nOrigin line: 1234567,A,Jos\xE9\xA0Mar\xED"
-                            "a,C,D\n"),
+// A database whose data is Windows-1252, in a folder of its own.
+class LogFormTest : public ::testing::Test {
+ protected:
+  LogFormTest() {
+    WriteFile(input_,
+              "1234567,A,Jos\xE9 Mar\xED"
+              "a,C,D\r\n"
+              "7654321,Q2,Ren\xE9,K\xF6ln,,,Germany\r\n");
+  }
+  // The contacts file: the data's bytes, whatever form the log was printed in.
+  void ExpectContactsUnchanged() {
+    EXPECT_EQ(ReadFile(folder_ / "contacts_users_2.csv"),
+              "7654321,Q2 Ren\xE9        ,K\xF6ln|GER\r\n");
+  }
+
+  TempFolder folder_;
+  const std::string input_ = folder_ / "db.bin";
+};
+
+// The log's failure lines as the data's bytes, and in the window's display form: UTF-8,
+// the blank inside a field (0xA0) a no-break space.
+const std::string kBytesLine =
+    "\nOrigin line: 1234567,A,Jos\xE9\xA0Mar\xED"
+    "a,C,D\n";
+const std::string kDisplayLine =
+    "\nOrigin line: 1234567,A,Jos\xC3\xA9\xC2\xA0Mar\xC3\xAD"
+    "a,C,D\n";
+
+TEST_F(LogFormTest, DisplayFormWhenTheLocaleIsUtf8UnlessRawIsAsked) {
+  struct Case {
+    std::vector<std::string> environment;
+    bool raw;
+    const std::string& expected_line;
+  };
+  const Case cases[] = {
+      {{}, false, kBytesLine},
+      {{"LANG=C"}, false, kBytesLine},
+      {{"LANG=de_DE.UTF-8"}, false, kDisplayLine},
+      {{"LANG=C", "LC_CTYPE=en_GB.utf8"}, false, kDisplayLine},
+      {{"LANG=de_DE.UTF-8", "LC_ALL=C"}, false, kBytesLine},
+      {{"LANG=C.UTF-8"}, true, kBytesLine},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> command = {"/usr/bin/env", "-i"};
+    command.insert(command.end(), c.environment.begin(), c.environment.end());
+    command.insert(command.end(), {kProgram, "--radio", "0", input_});
+    if (c.raw) command.push_back("--raw");
+    const ProgramResult result = RunProgram(command);
+    const std::string label = testing::PrintToString(c.environment) + (c.raw ? " --raw" : "");
+    EXPECT_EQ(result.exit_code, 0) << label;
+    EXPECT_NE(result.out.find(c.expected_line), std::string::npos) << label << "\n" << result.out;
+    ExpectContactsUnchanged();
+  }
+}
+
+// Runs userdb2csv with `arguments` on a terminal, without any locale set, and returns
+// what the terminal showed, its line ends as "\n".
+std::string ShownOnATerminal(const std::vector<std::string>& arguments) {
+  int terminal = -1;
+  const pid_t child = forkpty(&terminal, nullptr, nullptr, nullptr);
+  if (child == 0) {
+    std::vector<char*> argv = {const_cast<char*>(kProgram.c_str())};
+    for (const std::string& argument : arguments)
+      argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    char* no_environment[] = {nullptr};
+    execve(argv[0], argv.data(), no_environment);
+    _exit(127);
+  }
+  std::string shown;
+  char buffer[4096];
+  ssize_t got;
+  while ((got = read(terminal, buffer, sizeof buffer)) > 0) shown.append(buffer, got);
+  close(terminal);
+  waitpid(child, nullptr, 0);
+  shown.erase(std::remove(shown.begin(), shown.end(), '\r'), shown.end());
+  return shown;
+}
+
+TEST_F(LogFormTest, DisplayFormOnATerminalUnlessRawIsAsked) {
+  EXPECT_NE(ShownOnATerminal({"--radio", "0", input_}).find(kDisplayLine), std::string::npos);
+  ExpectContactsUnchanged();
+  EXPECT_NE(ShownOnATerminal({"--radio", "0", "--raw", input_}).find(kBytesLine),
             std::string::npos);
-  EXPECT_EQ(result.exit_code, 0);
+  ExpectContactsUnchanged();
 }
 
 TEST(Userdb2csvTest, RefusesBeforeReadingAsTheWindowDoes) {
@@ -100,6 +180,7 @@ TEST(Userdb2csvTest, HelpAndVersion) {
   const ProgramResult help = Userdb2csv({"--help"});
   EXPECT_EQ(help.exit_code, 0);
   EXPECT_EQ(help.out.rfind("Usage: userdb2csv --radio md9600|md2017", 0), 0u);
+  EXPECT_NE(help.out.find("\n  --raw  "), std::string::npos);
 }
 
 TEST(Userdb2csvTest, WriteFailurePrintsTheLogSoFarThenTheMessage) {

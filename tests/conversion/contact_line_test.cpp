@@ -20,7 +20,7 @@ class ContactLineTest : public ::testing::Test {
 
   // Cleans and splits `input` as a run does, then composes; returns the line text, or
   // the text at the failure with `failed` set.
-  std::string Compose(const std::string& input, int radio_type, int display_format,
+  std::string Compose(const std::string& input, RadioType radio_type, DisplayFormat display_format,
                       bool* failed = nullptr) {
     SplitFields(BlankToSonderzeichen(input), lists_.FieldList);
     std::string line_text(lists_.FieldList.Get(0));
@@ -43,8 +43,8 @@ class ContactLineTest : public ::testing::Test {
 
 struct LayoutCase {
   std::string input;
-  int radio_type;
-  int display_format;
+  RadioType radio_type;
+  DisplayFormat display_format;
   std::string expected;
 };
 
@@ -101,7 +101,8 @@ INSTANTIATE_TEST_SUITE_P(
                    "AB Lea" +
                        Blanks(6) + ",Ort|"},
         // Any display format other than 0 is compact.
-        LayoutCase{kOtto, kMd2017, 7, "4567890,Q5CD Otto" + Blanks(6) + ",Otto|"},
+        LayoutCase{kOtto, kMd2017, static_cast<DisplayFormat>(7),
+                   "4567890,Q5CD Otto" + Blanks(6) + ",Otto|"},
         // Parts longer than their width are cut; a part of exactly its width is kept.
         LayoutCase{"1000001,Q1,N,123456789012345678901234567890,,,X", kMd2017, kFieldPerLine,
                    "1000001,Q1 N" + Blanks(11) + ",N" + Blanks(24) + "123456789012345678901234X"},
@@ -136,7 +137,7 @@ TEST_F(ContactLineTest, SixFieldsFailAtTheCountryWithTheStateAlreadyAbbreviated)
 }
 
 TEST_F(ContactLineTest, FiveFieldsFailAtTheNicknameBeforeAnyLookUp) {
-  for (const int radio_type : {kMd9600, kMd2017}) {
+  for (const RadioType radio_type : {kMd9600, kMd2017}) {
     bool failed = false;
     EXPECT_EQ(Compose("1111111,Q9ZZ,Kim,Ort,Bayern", radio_type, kFieldPerLine, &failed),
               "1111111");

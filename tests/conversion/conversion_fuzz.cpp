@@ -27,8 +27,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }();
   static const RegionLookup regions(lists.RegionNames, lists.RegionCodes);
   const LogLine log = [](std::string_view) {};
-  const int radio_type = data[0] & 1;
-  const int display_format = (data[0] >> 1) & 1;
+  const RadioType radio_type = data[0] & 1 ? kMd2017 : kMd9600;
+  const DisplayFormat display_format = (data[0] >> 1) & 1 ? kCompact : kFieldPerLine;
   const std::string_view line(reinterpret_cast<const char*>(data) + 1, size - 1);
 
   const std::string cleaned = BlankToSonderzeichen(line);

@@ -36,7 +36,8 @@ class ConversionRunTest : public ::testing::Test {
     sinks_.set_parts_complete = [this](int32_t value) { progress_.emplace_back('P', value); };
   }
 
-  void Run(const std::string& input_path, int radio_type = kMd9600, int display_format = 1) {
+  void Run(const std::string& input_path, RadioType radio_type = kMd9600,
+           DisplayFormat display_format = kCompact) {
     ConversionRequest request;
     request.input_path = input_path;
     request.radio_type = radio_type;

@@ -1,0 +1,37 @@
+// The rules of the Transform command, the same in the window and on the command line:
+// the checks that refuse a conversion before anything is stored or read, with their
+// texts, the lists a conversion works in, and the run's request with the captions of the
+// chosen items.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "conversion/conversion_lists.h"
+#include "conversion/conversion_run.h"
+#include "conversion/radio_type.h"
+
+inline constexpr char kFileMissingText[] = "File not exists or blocked";
+inline constexpr char kNoRadioTypeText[] = "Select your radio type please";
+
+// What the user chose.
+struct TransformSelections {
+  std::string input_path;               // as given: absolute or relative
+  std::optional<RadioType> radio_type;  // none chosen yet
+  DisplayFormat display_format = kCompact;
+};
+
+// The text a Transform of these selections is refused with, or nothing when it may go
+// on. The input comes first: it must be an existing file (kFileMissingText); then a radio
+// type must be chosen (kNoRadioTypeText).
+std::optional<std::string_view> TransformRefusal(const TransformSelections& selections);
+
+// The run's request for selections that passed TransformRefusal (throws
+// std::bad_optional_access without a radio type), with the captions of the chosen items.
+ConversionRequest TransformRequest(const TransformSelections& selections);
+
+// The five lists, in their order, with the region table filled: made once and reused by
+// every run.
+std::unique_ptr<ConversionLists> CreateConversionLists();
