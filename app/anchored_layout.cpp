@@ -2,6 +2,8 @@
 
 #include <QWidget>
 
+namespace userdb::app {
+
 namespace {
 
 // One axis: the designed start and length, and how they follow a growth of the client.
@@ -40,3 +42,5 @@ void AnchoredLayout::Apply(QSize client) const {
         AnchoredGeometry(designed, placed.anchors, designed_client_, client));
   }
 }
+
+}  // namespace userdb::app

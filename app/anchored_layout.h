@@ -10,6 +10,8 @@
 
 class QWidget;
 
+namespace userdb::app {
+
 enum Anchor : int {
   kAnchorLeft = 1,
   kAnchorTop = 2,
@@ -45,3 +47,5 @@ class AnchoredLayout {
   QSize designed_client_;
   std::vector<Placed> controls_;
 };
+
+}  // namespace userdb::app

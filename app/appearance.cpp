@@ -2,6 +2,8 @@
 
 #include <QFontDatabase>
 
+namespace userdb::app {
+
 QFont WindowFont() {
   // The window was laid out for "MS Sans Serif"; the faces with Arial's metrics come
   // closest where it is missing.
@@ -69,3 +71,5 @@ QGroupBox:disabled::title {
 }
 )";
 }
+
+}  // namespace userdb::app

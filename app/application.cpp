@@ -4,6 +4,8 @@
 
 #include "app/application_title.h"
 
+namespace userdb::app {
+
 Application::Application(int& argc, char** argv)
     : QApplication(argc, argv),
       title_(ApplicationTitle(applicationFilePath())),
@@ -21,3 +23,5 @@ bool Application::notify(QObject* receiver, QEvent* event) {
     return true;
   }
 }
+
+}  // namespace userdb::app

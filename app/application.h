@@ -9,6 +9,8 @@
 #include "app/unhandled_error_box.h"
 #include "app/unhandled_error_handler.h"
 
+namespace userdb::app {
+
 class Application : public QApplication {
  public:
   Application(int& argc, char** argv);
@@ -28,3 +30,5 @@ class Application : public QApplication {
   UnhandledErrorBox error_box_;
   UnhandledErrorHandler* error_handler_;
 };
+
+}  // namespace userdb::app

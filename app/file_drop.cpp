@@ -6,6 +6,8 @@
 #include <QUrl>
 #include <QWidget>
 
+namespace userdb::app {
+
 namespace {
 
 bool IsLocalFile(const QUrl& url) {
@@ -60,3 +62,5 @@ bool FileDropTarget::eventFilter(QObject* watched, QEvent* event) {
   if (type == QEvent::Drop) take_path_(*path);
   return true;
 }
+
+}  // namespace userdb::app

@@ -12,6 +12,8 @@
 class QMimeData;
 class QWidget;
 
+namespace userdb::app {
+
 // The path of the first local file in a drop, as the file system's bytes (its
 // percent-encoding decoded); nothing when the drop holds no local file.
 std::optional<std::string> DroppedFilePath(const QMimeData& data);
@@ -31,3 +33,5 @@ class FileDropTarget : public QObject {
  private:
   std::function<void(const std::string& path)> take_path_;
 };
+
+}  // namespace userdb::app

@@ -3,6 +3,8 @@
 #include <QLinearGradient>
 #include <QPainter>
 
+namespace userdb::app {
+
 namespace {
 
 const QColor kTrackColor(0xE6, 0xE6, 0xE6);
@@ -44,3 +46,5 @@ void GradientProgressBar::paintEvent(QPaintEvent*) {
   gradient.setColorAt(1, kGradientEnd);
   painter.fillRect(0, 0, FilledWidth(), height(), gradient);
 }
+
+}  // namespace userdb::app

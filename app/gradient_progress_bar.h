@@ -9,6 +9,8 @@
 
 #include "conversion/progress_percentage.h"
 
+namespace userdb::app {
+
 class GradientProgressBar : public QWidget {
  public:
   explicit GradientProgressBar(QWidget* parent);
@@ -30,5 +32,7 @@ class GradientProgressBar : public QWidget {
  private:
   void ShowChange(bool percentage_changed);
 
-  ProgressPercentage progress_;
+  conversion::ProgressPercentage progress_;
 };
+
+}  // namespace userdb::app

@@ -9,6 +9,8 @@
 #include "platform/path.h"
 #include "settings/file_name_completion.h"
 
+namespace userdb::app {
+
 namespace {
 
 const char kTitle[] = "Laden der USERDB.BIN";
@@ -54,7 +56,7 @@ bool InputFileDialog::Execute(QWidget* parent) {
   if (IsFolder(initial_folder_)) {
     dialog.setDirectory(ScreenText(initial_folder_));
   } else if (!file_name_.empty()) {
-    dialog.setDirectory(ScreenText(FolderPart(file_name_)));
+    dialog.setDirectory(ScreenText(platform::FolderPart(file_name_)));
   } else {
     dialog.setDirectory(QDir::currentPath());
   }
@@ -68,9 +70,12 @@ bool InputFileDialog::Execute(QWidget* parent) {
   }
   file_name_ = PathBytes(dialog.selectedFiles().front());
   // A file picked from the list is taken as it is; a typed name may want its extension.
-  if (!FileExists(file_name_)) {
-    file_name_ = CompleteTypedFileName(file_name_, PatternOfFileType(dialog.selectedNameFilter()),
-                                       kDefaultExtension, IsKnownExtension);
+  if (!platform::FileExists(file_name_)) {
+    file_name_ =
+        settings::CompleteTypedFileName(file_name_, PatternOfFileType(dialog.selectedNameFilter()),
+                                        kDefaultExtension, IsKnownExtension);
   }
   return true;
 }
+
+}  // namespace userdb::app

@@ -8,6 +8,8 @@
 
 class QWidget;
 
+namespace userdb::app {
+
 class InputFileDialog {
  public:
   // Where the dialog opens from now on, whatever is chosen in it; empty for the folder of
@@ -28,3 +30,5 @@ class InputFileDialog {
   std::string initial_folder_;
   std::string file_name_;
 };
+
+}  // namespace userdb::app

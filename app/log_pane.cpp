@@ -3,6 +3,8 @@
 #include <QScrollBar>
 #include <QTextCursor>
 
+namespace userdb::app {
+
 LogPane::LogPane(QWidget* parent) : QPlainTextEdit(parent) {}
 
 void LogPane::AppendLines(const QString& lines) {
@@ -25,3 +27,5 @@ bool LogPane::ShowsEnd() const {
 void LogPane::ShowEnd() {
   verticalScrollBar()->setValue(verticalScrollBar()->maximum());
 }
+
+}  // namespace userdb::app

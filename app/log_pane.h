@@ -5,6 +5,8 @@
 #include <QPlainTextEdit>
 #include <QString>
 
+namespace userdb::app {
+
 class LogPane : public QPlainTextEdit {
  public:
   explicit LogPane(QWidget* parent);
@@ -20,3 +22,5 @@ class LogPane : public QPlainTextEdit {
   bool ShowsEnd() const;
   void ShowEnd();
 };
+
+}  // namespace userdb::app

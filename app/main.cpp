@@ -11,12 +11,20 @@
 #include "platform/registry/registry_file_location.h"
 #include "platform/registry/registry_store.h"
 
-int main(int argc, char** argv) {
-  CrashReporter crash_reporter;
+namespace userdb::app {
+
+int RunWindow(int argc, char** argv) {
   Application application(argc, argv);
   NoticeStream notices(std::cerr);
-  RegistryStore store(DefaultRegistryFilePath(), notices);
+  registry::RegistryStore store(registry::DefaultRegistryFilePath(), notices);
   TfrmUserDb window(store, notices, application.ErrorHandler(), application.Title());
   window.show();
   return application.exec();
+}
+
+}  // namespace userdb::app
+
+int main(int argc, char** argv) {
+  userdb::crash::CrashReporter crash_reporter;
+  return userdb::app::RunWindow(argc, argv);
 }

@@ -26,6 +26,8 @@
 #include "conversion/radio_type.h"
 #include "settings/selections.h"
 
+namespace userdb::app {
+
 namespace {
 
 constexpr char kCaption[] = "Transform UserDb.bin for VI9600/MD2017 usage";
@@ -33,7 +35,7 @@ constexpr char kVersionCaption[] = "Ver.: ";
 
 // The window as drawn: its client area, and its outer rectangle where nothing else places it.
 constexpr QSize kDesignedClient(504, 340);
-constexpr WindowRectangle kDesignedPlacement{286, 242, 286 + 520, 242 + 378};
+constexpr settings::WindowRectangle kDesignedPlacement{286, 242, 286 + 520, 242 + 378};
 constexpr QSize kMinimumOuterSize(400, 310);
 constexpr int kTransformMinimumWidth = 75;
 
@@ -48,7 +50,7 @@ std::vector<std::string> Captions(const auto& captions) {
 
 }  // namespace
 
-TfrmUserDb::TfrmUserDb(RegistryStore& store, NoticeStream& notices,
+TfrmUserDb::TfrmUserDb(registry::RegistryStore& store, NoticeStream& notices,
                        UnhandledErrorHandler& error_handler, QString application_title)
     : store_(store),
       notices_(notices),
@@ -98,18 +100,18 @@ void TfrmUserDb::CreateControls() {
   connect(browse, &QAction::triggered, this, [this] { edtUserdbauswahlButtonClick(); });
   layout_.Add(edtUserdbauswahl, QRect(18, 24, 474, 21), kTopLeftRight);
 
-  grpRadioType =
-      new OptionGroup("Select radio type for output format", Captions(kRadioTypeCaptions), 2, this);
+  grpRadioType = new OptionGroup("Select radio type for output format",
+                                 Captions(conversion::kRadioTypeCaptions), 2, this);
   grpRadioType->setObjectName("grpRadioType");
-  grpRadioType->SetItemIndex(kMd9600);
+  grpRadioType->SetItemIndex(conversion::kMd9600);
   connect(grpRadioType, &OptionGroup::Changing, this,
           [this](int new_index) { grpRadioTypeChanging(new_index); });
   layout_.Add(grpRadioType, QRect(18, 56, 217, 41), kTopLeft);
 
-  grpDataType =
-      new OptionGroup("Display format (MD2017 only)", Captions(kDisplayFormatCaptions), 2, this);
+  grpDataType = new OptionGroup("Display format (MD2017 only)",
+                                Captions(conversion::kDisplayFormatCaptions), 2, this);
   grpDataType->setObjectName("grpDataType");
-  grpDataType->SetItemIndex(kCompact);
+  grpDataType->SetItemIndex(conversion::kCompact);
   layout_.Add(grpDataType, QRect(248, 56, 169, 41), kTopLeft);
 
   btnWeiter = new QPushButton("Transform", this);
@@ -155,11 +157,11 @@ void TfrmUserDb::SetTabOrder() {
 void TfrmUserDb::FormCreate() {
   // The region table is filled with the lists: it owes nothing to the stored selections,
   // and one that cannot be read must not leave every later conversion without it.
-  lists_ = CreateConversionLists();
+  lists_ = conversion::CreateConversionLists();
   Memo->clear();
   lblVersion->setText(ScreenText(VersionCaption(kVersionCaption, ProgramVersionRecord())));
   layout_.Apply(size());
-  LoadSelections(store_, *this);
+  settings::LoadSelections(store_, *this);
 }
 
 void TfrmUserDb::btnWeiterClick() {
@@ -170,8 +172,8 @@ void TfrmUserDb::btnWeiterClick() {
     btnWeiter->setEnabled(true);
     btnWeiter->setFocus();
   });
-  const TransformSelections selections = Selections();
-  if (const std::optional<std::string_view> refusal = TransformRefusal(selections)) {
+  const conversion::TransformSelections selections = Selections();
+  if (const std::optional<std::string_view> refusal = conversion::TransformRefusal(selections)) {
     ShowMessageBox(application_title_, *refusal);
     return;
   }
@@ -181,12 +183,13 @@ void TfrmUserDb::btnWeiterClick() {
   // fails, which is much faster than one by one.
   QStringList run_log;
   const auto show_run_log = qScopeGuard([&] { AppendToLog(run_log); });
-  StoreSelections(store_, selections.input_path, *selections.radio_type, selections.display_format);
-  ConversionSinks sinks;
+  settings::StoreSelections(store_, selections.input_path, *selections.radio_type,
+                            selections.display_format);
+  conversion::ConversionSinks sinks;
   sinks.log = [&run_log](std::string_view line) { run_log.append(ScreenText(line)); };
   sinks.set_total_parts = [this](int32_t total) { ProgressBar->SetTotalParts(total); };
   sinks.set_parts_complete = [this](int32_t parts) { ProgressBar->SetPartsComplete(parts); };
-  ConversionRun(TransformRequest(selections), *lists_, sinks);
+  conversion::ConversionRun(conversion::TransformRequest(selections), *lists_, sinks);
 }
 
 void TfrmUserDb::AppendToLog(const QStringList& lines) {
@@ -197,7 +200,7 @@ void TfrmUserDb::AppendToLog(const QStringList& lines) {
 }
 
 void TfrmUserDb::grpRadioTypeChanging(int new_index) {
-  grpDataType->setEnabled(new_index == kMd2017);
+  grpDataType->setEnabled(new_index == conversion::kMd2017);
 }
 
 void TfrmUserDb::edtUserdbauswahlButtonClick() {
@@ -205,11 +208,11 @@ void TfrmUserDb::edtUserdbauswahlButtonClick() {
                                                      : QString());
 }
 
-TransformSelections TfrmUserDb::Selections() const {
-  TransformSelections selections;
+conversion::TransformSelections TfrmUserDb::Selections() const {
+  conversion::TransformSelections selections;
   selections.input_path = PathBytes(edtUserdbauswahl->text());
-  selections.radio_type = RadioTypeOfIndex(grpRadioType->ItemIndex());
-  selections.display_format = DisplayFormatOfIndex(grpDataType->ItemIndex());
+  selections.radio_type = conversion::RadioTypeOfIndex(grpRadioType->ItemIndex());
+  selections.display_format = conversion::DisplayFormatOfIndex(grpDataType->ItemIndex());
   return selections;
 }
 
@@ -259,3 +262,5 @@ void TfrmUserDb::SetDisplayFormatSelection(int index) {
 void TfrmUserDb::SetDisplayFormatEnabled(bool enabled) {
   grpDataType->setEnabled(enabled);
 }
+
+}  // namespace userdb::app

@@ -23,22 +23,25 @@
 #include "settings/placement_saver.h"
 #include "settings/selection_controls.h"
 
-class GradientProgressBar;
-class LogPane;
-class OptionGroup;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 
-class TfrmUserDb : public QWidget, private SelectionControls {
+namespace userdb::app {
+
+class GradientProgressBar;
+class LogPane;
+class OptionGroup;
+
+class TfrmUserDb : public QWidget, private settings::SelectionControls {
  public:
   // `store`, `notices` and `error_handler` outlive the window. A failure while the window
   // is created goes to `error_handler`, and the window is made all the same. What the
   // program's layers write to `notices` (the store's notices, when the store writes
   // there) is shown in the log pane once the window is created, and then with each
   // Transform. `application_title` is the caption of the window's message boxes.
-  TfrmUserDb(RegistryStore& store, NoticeStream& notices, UnhandledErrorHandler& error_handler,
-             QString application_title);
+  TfrmUserDb(registry::RegistryStore& store, NoticeStream& notices,
+             UnhandledErrorHandler& error_handler, QString application_title);
   ~TfrmUserDb() override;
 
  protected:
@@ -53,7 +56,7 @@ class TfrmUserDb : public QWidget, private SelectionControls {
   void btnWeiterClick();
   void grpRadioTypeChanging(int new_index);
   void edtUserdbauswahlButtonClick();
-  TransformSelections Selections() const;
+  conversion::TransformSelections Selections() const;
   // Shows the notices that came since the last time, then `lines`, at the end of the log.
   void AppendToLog(const QStringList& lines);
 
@@ -64,7 +67,7 @@ class TfrmUserDb : public QWidget, private SelectionControls {
   void SetDisplayFormatSelection(int index) override;
   void SetDisplayFormatEnabled(bool enabled) override;
 
-  RegistryStore& store_;
+  registry::RegistryStore& store_;
   NoticeStream& notices_;
   UnhandledErrorHandler& error_handler_;
   const QString application_title_;
@@ -83,8 +86,10 @@ class TfrmUserDb : public QWidget, private SelectionControls {
   InputFileDialog OpenDialog;
   WindowPlacement placement_;
   WindowMessageBox error_box_;
-  PlacementSaver saver_;
+  settings::PlacementSaver saver_;
 
   // Created by the creation handler; a run only replaces their contents.
-  std::unique_ptr<ConversionLists> lists_;
+  std::unique_ptr<conversion::ConversionLists> lists_;
 };
+
+}  // namespace userdb::app

@@ -5,6 +5,8 @@
 
 #include "app/screen_text.h"
 
+namespace userdb::app {
+
 namespace {
 
 void CentreOnScreen(QWidget& box) {
@@ -24,7 +26,11 @@ void ShowMessageBox(const QString& title, std::string_view text, QMessageBox::Ic
   box.exec();
 }
 
-void WindowMessageBox::Show(std::string_view caption, std::string_view text, MessageKind kind) {
-  ShowMessageBox(ScreenText(caption), text,
-                 kind == MessageKind::kError ? QMessageBox::Critical : QMessageBox::NoIcon);
+void WindowMessageBox::Show(std::string_view caption, std::string_view text,
+                            platform::MessageKind kind) {
+  ShowMessageBox(
+      ScreenText(caption), text,
+      kind == platform::MessageKind::kError ? QMessageBox::Critical : QMessageBox::NoIcon);
 }
+
+}  // namespace userdb::app

@@ -8,6 +8,8 @@
 
 #include "platform/message_box.h"
 
+namespace userdb::app {
+
 // Shows `text` (the program's 8-bit text) in a box titled `title`, centred on the screen,
 // with one "OK" button, and returns when the user has closed it. No other window of the
 // program takes input meanwhile.
@@ -15,7 +17,9 @@ void ShowMessageBox(const QString& title, std::string_view text,
                     QMessageBox::Icon icon = QMessageBox::NoIcon);
 
 // The program's message boxes as the window shows them: an error with the error icon.
-class WindowMessageBox : public MessageBox {
+class WindowMessageBox : public platform::MessageBox {
  public:
-  void Show(std::string_view caption, std::string_view text, MessageKind kind) override;
+  void Show(std::string_view caption, std::string_view text, platform::MessageKind kind) override;
 };
+
+}  // namespace userdb::app

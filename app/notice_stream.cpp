@@ -2,6 +2,8 @@
 
 #include <utility>
 
+namespace userdb::app {
+
 NoticeStream::NoticeStream(std::ostream& forward_to) : std::ostream(nullptr), buffer_(forward_to) {
   rdbuf(&buffer_);
 }
@@ -41,3 +43,5 @@ void NoticeStream::Buffer::Record(char byte) {
     line_ += byte;
   }
 }
+
+}  // namespace userdb::app

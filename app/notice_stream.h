@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+namespace userdb::app {
+
 class NoticeStream : public std::ostream {
  public:
   // `forward_to` outlives this stream.
@@ -38,3 +40,5 @@ class NoticeStream : public std::ostream {
 
   Buffer buffer_;
 };
+
+}  // namespace userdb::app

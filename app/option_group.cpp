@@ -9,6 +9,8 @@
 
 #include "app/screen_text.h"
 
+namespace userdb::app {
+
 namespace {
 
 // An option button that reports that the user selects it before it becomes selected: a
@@ -66,3 +68,5 @@ void OptionGroup::SetItemIndex(int index) {
 QRadioButton* OptionGroup::Item(int index) const {
   return static_cast<QRadioButton*>(buttons_->button(index));
 }
+
+}  // namespace userdb::app

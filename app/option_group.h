@@ -10,6 +10,8 @@
 class QButtonGroup;
 class QRadioButton;
 
+namespace userdb::app {
+
 class OptionGroup : public QGroupBox {
   Q_OBJECT
 
@@ -35,3 +37,5 @@ class OptionGroup : public QGroupBox {
   std::vector<std::string> captions_;
   QButtonGroup* buttons_;
 };
+
+}  // namespace userdb::app

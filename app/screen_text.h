@@ -7,12 +7,16 @@
 
 #include "platform/display_text.h"
 
+namespace userdb::app {
+
 // A text or path as the screen shows it: UTF-8 where it is, Windows-1252 otherwise.
 inline QString ScreenText(std::string_view bytes) {
-  return QString::fromStdString(DisplayUtf8(bytes));
+  return QString::fromStdString(platform::DisplayUtf8(bytes));
 }
 
 // A path typed or chosen on the screen as the file system's bytes.
 inline std::string PathBytes(const QString& text) {
   return text.toUtf8().toStdString();
 }
+
+}  // namespace userdb::app

@@ -6,6 +6,8 @@
 
 #include "app/unhandled_error_handler.h"
 
+namespace userdb::app {
+
 class UnhandledErrorBox : public UnhandledErrorHandler {
  public:
   // `title`: the application's title, the box's caption.
@@ -17,3 +19,5 @@ class UnhandledErrorBox : public UnhandledErrorHandler {
  private:
   QString title_;
 };
+
+}  // namespace userdb::app

@@ -2,6 +2,8 @@
 
 #include "platform/exception.h"
 
+namespace userdb::app {
+
 std::string FailureMessage(std::exception_ptr failure) {
   try {
     std::rethrow_exception(failure);
@@ -13,3 +15,5 @@ std::string FailureMessage(std::exception_ptr failure) {
     return "Unknown failure";
   }
 }
+
+}  // namespace userdb::app

@@ -6,6 +6,8 @@
 #include <exception>
 #include <string>
 
+namespace userdb::app {
+
 class UnhandledErrorHandler {
  public:
   virtual ~UnhandledErrorHandler() = default;
@@ -16,3 +18,5 @@ class UnhandledErrorHandler {
 // The failure's message in the program's 8-bit text: an Exception's own message, the
 // description of any other standard exception.
 std::string FailureMessage(std::exception_ptr failure);
+
+}  // namespace userdb::app

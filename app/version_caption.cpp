@@ -1,12 +1,15 @@
 #include "app/version_caption.h"
 
+namespace userdb::app {
+
 namespace {
 
 constexpr std::string_view kNotAvailable = "Value Not Available";
 
 }  // namespace
 
-std::string VersionCaption(std::string_view caption, const std::optional<VersionRecord>& record) {
+std::string VersionCaption(std::string_view caption,
+                           const std::optional<platform::VersionRecord>& record) {
   std::string text(caption);
   text += record ? record->file_version : kNotAvailable;
   text += " @ ";
@@ -14,6 +17,8 @@ std::string VersionCaption(std::string_view caption, const std::optional<Version
   return text;
 }
 
-std::optional<VersionRecord> ProgramVersionRecord() {
-  return VersionRecordOf(reinterpret_cast<const void*>(&ProgramVersionRecord));
+std::optional<platform::VersionRecord> ProgramVersionRecord() {
+  return platform::VersionRecordOf(reinterpret_cast<const void*>(&ProgramVersionRecord));
 }
+
+}  // namespace userdb::app

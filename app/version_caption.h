@@ -7,10 +7,15 @@
 
 #include "platform/version_record.h"
 
+namespace userdb::app {
+
 // `caption` + file version + " @ " + OriginalFilename ("Ver.: 1.0.1.16 @ 2018-01-11"); each
 // field reads "Value Not Available" when there is no record, and empty when the record
 // lacks it.
-std::string VersionCaption(std::string_view caption, const std::optional<VersionRecord>& record);
+std::string VersionCaption(std::string_view caption,
+                           const std::optional<platform::VersionRecord>& record);
 
 // The record of the program this code is part of.
-std::optional<VersionRecord> ProgramVersionRecord();
+std::optional<platform::VersionRecord> ProgramVersionRecord();
+
+}  // namespace userdb::app

@@ -6,9 +6,11 @@
 #include <QWidget>
 #include <QWindow>
 
+namespace userdb::app {
+
 namespace {
 
-WindowRectangle Rectangle(const QRect& rect) {
+settings::WindowRectangle Rectangle(const QRect& rect) {
   return {rect.x(), rect.y(), rect.x() + rect.width(), rect.y() + rect.height()};
 }
 
@@ -27,17 +29,17 @@ void WindowPlacement::SetMinimumOuterSize(QSize size) {
   ApplyMinimumSize();
 }
 
-WindowRectangle WindowPlacement::Bounds() const {
+settings::WindowRectangle WindowPlacement::Bounds() const {
   if (unframed_request_) return *unframed_request_;
   return Rectangle(window_.frameGeometry());
 }
 
-WindowRectangle WindowPlacement::NormalRectangle() const {
+settings::WindowRectangle WindowPlacement::NormalRectangle() const {
   if (unframed_request_) return *unframed_request_;
   return Rectangle(window_.normalGeometry().marginsAdded(NormalFrame()));
 }
 
-void WindowPlacement::SetNormalRectangle(const WindowRectangle& rectangle) {
+void WindowPlacement::SetNormalRectangle(const settings::WindowRectangle& rectangle) {
   if (!normal_frame_) unframed_request_ = rectangle;
   ApplyRectangle(rectangle);
 }
@@ -104,13 +106,13 @@ void WindowPlacement::LearnFrame() {
   normal_frame_ = frame;
   ApplyMinimumSize();
   if (unframed_request_) {
-    const WindowRectangle requested = *unframed_request_;
+    const settings::WindowRectangle requested = *unframed_request_;
     unframed_request_.reset();
     ApplyRectangle(requested);
   }
 }
 
-void WindowPlacement::ApplyRectangle(const WindowRectangle& rectangle) {
+void WindowPlacement::ApplyRectangle(const settings::WindowRectangle& rectangle) {
   const QSize outer(rectangle.right - rectangle.left, rectangle.bottom - rectangle.top);
   // A window's position includes its frame, its size does not.
   window_.move(rectangle.left, rectangle.top);
@@ -120,3 +122,5 @@ void WindowPlacement::ApplyRectangle(const WindowRectangle& rectangle) {
 void WindowPlacement::ApplyMinimumSize() {
   window_.setMinimumSize(WithoutFrame(minimum_outer_size_, NormalFrame()));
 }
+
+}  // namespace userdb::app

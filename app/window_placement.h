@@ -18,7 +18,9 @@
 
 class QWidget;
 
-class WindowPlacement : public QObject, public PlacementWindow {
+namespace userdb::app {
+
+class WindowPlacement : public QObject, public settings::PlacementWindow {
  public:
   // `window`: a top-level widget that outlives this object.
   explicit WindowPlacement(QWidget& window);
@@ -26,11 +28,11 @@ class WindowPlacement : public QObject, public PlacementWindow {
   // The smallest outer size the user can give the window.
   void SetMinimumOuterSize(QSize size);
 
-  WindowRectangle Bounds() const override;
-  WindowRectangle NormalRectangle() const override;
+  settings::WindowRectangle Bounds() const override;
+  settings::WindowRectangle NormalRectangle() const override;
   // Places the window's outer rectangle; while the window is maximized it takes this
   // rectangle when it is restored.
-  void SetNormalRectangle(const WindowRectangle& rectangle) override;
+  void SetNormalRectangle(const settings::WindowRectangle& rectangle) override;
   bool IsMaximized() const override;
   // A window that is not on the screen yet is maximized as soon as it is.
   void Maximize() override;
@@ -44,12 +46,14 @@ class WindowPlacement : public QObject, public PlacementWindow {
   QMargins NormalFrame() const { return normal_frame_.value_or(QMargins()); }
   bool IsExposed() const;
   void LearnFrame();
-  void ApplyRectangle(const WindowRectangle& rectangle);
+  void ApplyRectangle(const settings::WindowRectangle& rectangle);
   void ApplyMinimumSize();
 
   QWidget& window_;
-  std::optional<QMargins> normal_frame_;             // once seen in the normal state
-  std::optional<WindowRectangle> unframed_request_;  // applied before the frame was known
+  std::optional<QMargins> normal_frame_;                       // once seen in the normal state
+  std::optional<settings::WindowRectangle> unframed_request_;  // applied before the frame was known
   QSize minimum_outer_size_;
   bool maximize_when_exposed_ = false;
 };
+
+}  // namespace userdb::app

@@ -18,12 +18,12 @@ const char* const kLines[] = {
 };
 
 void BM_CleanAndSplit(benchmark::State& state) {
-  StringList fields;
+  userdb::conversion::StringList fields;
   std::string cleaned;
   size_t line = 0;
   for (auto _ : state) {
-    BlankToSonderzeichen(kLines[line++ % 4], cleaned);
-    SplitFields(cleaned, fields);
+    userdb::conversion::BlankToSonderzeichen(kLines[line++ % 4], cleaned);
+    userdb::conversion::SplitFields(cleaned, fields);
     benchmark::DoNotOptimize(fields.Count());
   }
 }
@@ -31,20 +31,21 @@ BENCHMARK(BM_CleanAndSplit);
 
 // Cleaning, splitting and composing: the work of one line of a run.
 void BM_ConvertLine(benchmark::State& state) {
-  ConversionLists lists;
-  FillRegionTable(lists.RegionNames, lists.RegionCodes);
-  const RegionLookup regions(lists.RegionNames, lists.RegionCodes);
-  const LogLine log = [](std::string_view) {};
+  userdb::conversion::ConversionLists lists;
+  userdb::conversion::FillRegionTable(lists.RegionNames, lists.RegionCodes);
+  const userdb::conversion::RegionLookup regions(lists.RegionNames, lists.RegionCodes);
+  const userdb::conversion::LogLine log = [](std::string_view) {};
   std::string line_text;
   std::string cleaned;
   size_t line = 0;
   for (auto _ : state) {
-    BlankToSonderzeichen(kLines[line++ % 4], cleaned);
-    SplitFields(cleaned, lists.FieldList);
+    userdb::conversion::BlankToSonderzeichen(kLines[line++ % 4], cleaned);
+    userdb::conversion::SplitFields(cleaned, lists.FieldList);
     line_text = lists.FieldList.Get(0);
-    ComposeContactLine(static_cast<RadioType>(state.range(0)),
-                       static_cast<DisplayFormat>(state.range(1)), {lists.FieldList, regions, log},
-                       line_text);
+    userdb::conversion::ComposeContactLine(
+        static_cast<userdb::conversion::RadioType>(state.range(0)),
+        static_cast<userdb::conversion::DisplayFormat>(state.range(1)),
+        {lists.FieldList, regions, log}, line_text);
     benchmark::DoNotOptimize(line_text.data());
   }
 }
@@ -53,7 +54,7 @@ BENCHMARK(BM_ConvertLine)->Args({0, 1})->Args({1, 0})->Args({1, 1});
 void BM_LoadLines(benchmark::State& state) {
   std::string database;
   for (int i = 0; i < 10000; ++i) database += std::string(kLines[i % 4]) + "\r\n";
-  StringList lines;
+  userdb::conversion::StringList lines;
   for (auto _ : state) {
     lines.LoadFromBytes(database);
     benchmark::DoNotOptimize(lines.Count());

@@ -37,8 +37,8 @@ void Parse(benchmark::State& state, const std::string& file) {
   bool refused = false;
   for (auto _ : state) {
     try {
-      benchmark::DoNotOptimize(ParseRegeditFile(file));
-    } catch (const DamagedRegistryFile&) {
+      benchmark::DoNotOptimize(userdb::registry::ParseRegeditFile(file));
+    } catch (const userdb::registry::DamagedRegistryFile&) {
       refused = true;
     }
   }
@@ -59,10 +59,12 @@ BENCHMARK(BM_ParseNestedKeys)->Arg(500)->Arg(100000)->Unit(benchmark::kMilliseco
 
 // The hive file in a folder of its own, removed afterwards.
 struct HiveFolder {
-  explicit HiveFolder(const std::string& contents) { test_support::WriteFile(File(), contents); }
+  explicit HiveFolder(const std::string& contents) {
+    userdb::test_support::WriteFile(File(), contents);
+  }
   std::string File() const { return folder / "registry.reg"; }
 
-  test_support::TempFolder folder;
+  userdb::test_support::TempFolder folder;
 };
 
 // One value written into a large hive, as the program writes its selections: the key is
@@ -70,10 +72,10 @@ struct HiveFolder {
 void BM_WriteIntoManyKeys(benchmark::State& state) {
   HiveFolder folder(ManyKeys(state.range(0)));
   std::ostringstream diagnostics;
-  RegistryStore store(folder.File(), diagnostics);
+  userdb::registry::RegistryStore store(folder.File(), diagnostics);
   int round = 0;
   for (auto _ : state) {
-    RegistryAccess access(store);
+    userdb::registry::RegistryAccess access(store);
     access.OpenOrCreateKey("\\Software\\ZID\\DefaultUserbinPath");
     access.WriteString("Path", "/home/operator/radio/UserDb" + std::to_string(round++) + ".bin");
   }
@@ -86,9 +88,9 @@ void BM_ReadFromManyKeys(benchmark::State& state) {
   HiveFolder folder(ManyKeys(state.range(0)) +
                     "\n[HKEY_CURRENT_USER\\Software\\ZID\\DefaultUserbinPath]\n\"Path\"=\"x\"\n");
   std::ostringstream diagnostics;
-  RegistryStore store(folder.File(), diagnostics);
+  userdb::registry::RegistryStore store(folder.File(), diagnostics);
   for (auto _ : state) {
-    RegistryAccess access(store);
+    userdb::registry::RegistryAccess access(store);
     access.OpenExistingKey("\\Software\\ZID\\DefaultUserbinPath");
     benchmark::DoNotOptimize(access.ReadString("Path"));
   }

@@ -18,7 +18,7 @@ namespace {
 constexpr size_t kFileSize = 190000;  // just below the default limit of 200,000 bytes
 
 std::string ReportNumber(int number) {
-  test_support::SampleReport report;
+  userdb::test_support::SampleReport report;
   char first[16];
   snprintf(first, sizeof first, "$%08x", static_cast<unsigned>(number));
   report.checksums = std::string(first) + ", $00ff00ff, $12345678";
@@ -31,20 +31,21 @@ std::string FullFile() {
   std::string file;
   for (int number = 0; file.size() < kFileSize; ++number) {
     file += ReportNumber(number);
-    file += kReportSeparator;
+    file += userdb::crash::kReportSeparator;
   }
   return file;
 }
 
 void PlanUpdate(benchmark::State& state, const std::string& report, bool keeps_contents) {
   const std::string contents = FullFile();
-  const ReportFileRules rules;
-  if (PlanReportFileUpdate(contents, report, rules).keeps_contents != keeps_contents) {
+  const userdb::crash::ReportFileRules rules;
+  if (userdb::crash::PlanReportFileUpdate(contents, report, rules).keeps_contents !=
+      keeps_contents) {
     state.SkipWithError("the report did not do what this benchmark measures");
     return;
   }
   for (auto _ : state) {
-    ReportFileUpdate update = PlanReportFileUpdate(contents, report, rules);
+    userdb::crash::ReportFileUpdate update = PlanReportFileUpdate(contents, report, rules);
     benchmark::DoNotOptimize(update.appended.data());
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * contents.size()));
@@ -81,10 +82,10 @@ class StoreFolder {
 void BM_RegistryWriteString(benchmark::State& state) {
   StoreFolder folder;
   std::ostringstream diagnostics;
-  RegistryStore store(folder.File(), diagnostics);
+  userdb::registry::RegistryStore store(folder.File(), diagnostics);
   int round = 0;
   for (auto _ : state) {
-    RegistryAccess access(store);
+    userdb::registry::RegistryAccess access(store);
     access.OpenOrCreateKey("\\Software\\ZID\\DefaultUserbinPath");
     access.WriteString("Path", "/home/operator/radio/UserDb" + std::to_string(round++) + ".bin");
   }
@@ -94,14 +95,14 @@ BENCHMARK(BM_RegistryWriteString)->Unit(benchmark::kMillisecond);
 void BM_RegistryReadString(benchmark::State& state) {
   StoreFolder folder;
   std::ostringstream diagnostics;
-  RegistryStore store(folder.File(), diagnostics);
+  userdb::registry::RegistryStore store(folder.File(), diagnostics);
   {
-    RegistryAccess access(store);
+    userdb::registry::RegistryAccess access(store);
     access.OpenOrCreateKey("\\Software\\ZID\\DefaultUserbinPath");
     access.WriteString("Path", "/home/operator/radio/UserDb.bin");
   }
   for (auto _ : state) {
-    RegistryAccess access(store);
+    userdb::registry::RegistryAccess access(store);
     access.OpenExistingKey("\\Software\\ZID\\DefaultUserbinPath");
     benchmark::DoNotOptimize(access.ReadString("Path"));
   }

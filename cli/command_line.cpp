@@ -5,6 +5,8 @@
 
 #include "cli/usage_error.h"
 
+namespace userdb::cli {
+
 const char kUsageText[] =
     "Usage: userdb2csv --radio md9600|md2017 [--format field-per-line|compact] [--raw] INPUT\n"
     "\n"
@@ -35,9 +37,10 @@ struct Choice {
   Value value;
 };
 
-constexpr Choice<RadioType> kRadioChoices[] = {{"md9600", "0", kMd9600}, {"md2017", "1", kMd2017}};
-constexpr Choice<DisplayFormat> kFormatChoices[] = {{"field-per-line", "0", kFieldPerLine},
-                                                    {"compact", "1", kCompact}};
+constexpr Choice<conversion::RadioType> kRadioChoices[] = {{"md9600", "0", conversion::kMd9600},
+                                                           {"md2017", "1", conversion::kMd2017}};
+constexpr Choice<conversion::DisplayFormat> kFormatChoices[] = {
+    {"field-per-line", "0", conversion::kFieldPerLine}, {"compact", "1", conversion::kCompact}};
 
 template <typename Value, size_t N>
 Value ParseChoice(std::string_view option, std::string_view value,
@@ -107,3 +110,5 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
   command_line.selections.input_path = inputs.front();
   return command_line;
 }
+
+}  // namespace userdb::cli

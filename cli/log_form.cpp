@@ -4,6 +4,8 @@
 
 #include "platform/case_insensitive_1252.h"
 
+namespace userdb::cli {
+
 LogForm ChooseLogForm(bool bytes_requested, bool output_is_terminal, std::string_view locale) {
   if (bytes_requested) return LogForm::kBytes;
   return output_is_terminal || IsUtf8Locale(locale) ? LogForm::kDisplay : LogForm::kBytes;
@@ -23,5 +25,8 @@ bool IsUtf8Locale(std::string_view locale) {
   const size_t dot = name.find('.');
   if (dot == std::string_view::npos) return false;
   const std::string_view codeset = name.substr(dot + 1);
-  return EqualIgnoringCase1252(codeset, "UTF-8") || EqualIgnoringCase1252(codeset, "UTF8");
+  return platform::EqualIgnoringCase1252(codeset, "UTF-8") ||
+         platform::EqualIgnoringCase1252(codeset, "UTF8");
 }
+
+}  // namespace userdb::cli

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+namespace userdb::cli {
+
 enum class LogForm {
   kBytes,    // the bytes as they are
   kDisplay,  // valid UTF-8 kept, every other byte read as Windows-1252 (DisplayUtf8)
@@ -22,3 +24,5 @@ std::string CharacterSetLocale();
 // True when the locale's name gives UTF-8 as its character set: "C.UTF-8",
 // "de_DE.utf8", "en_GB.UTF-8@euro".
 bool IsUtf8Locale(std::string_view locale);
+
+}  // namespace userdb::cli

@@ -17,6 +17,8 @@
 #include "platform/display_text.h"
 #include "platform/version_record.h"
 
+namespace userdb::cli {
+
 namespace {
 
 constexpr int kExitFailure = 1;
@@ -24,13 +26,13 @@ constexpr int kExitUsage = 2;
 
 // The file version of the program's version record, as the window's version label shows it.
 void PrintVersion() {
-  const auto record = VersionRecordOf(reinterpret_cast<const void*>(&PrintVersion));
+  const auto record = platform::VersionRecordOf(reinterpret_cast<const void*>(&PrintVersion));
   std::puts(record ? record->file_version.c_str() : "Value Not Available");
 }
 
 void PrintError(std::string_view message) {
   std::fflush(stdout);  // the log so far comes before the error
-  std::fprintf(stderr, "%s\n", DisplayUtf8(message).c_str());
+  std::fprintf(stderr, "%s\n", platform::DisplayUtf8(message).c_str());
 }
 
 void PrintLogLine(std::string_view line) {
@@ -44,16 +46,16 @@ int Convert(const CommandLine& command_line) {
     PrintError(*refusal);
     return kExitUsage;
   }
-  const auto lists = CreateConversionLists();
+  const auto lists = conversion::CreateConversionLists();
   const LogForm log_form =
       ChooseLogForm(command_line.raw_log, isatty(STDOUT_FILENO) == 1, CharacterSetLocale());
 
   TerminalProgress progress(stderr);
-  ConversionSinks sinks;
+  conversion::ConversionSinks sinks;
   sinks.log = [&progress, log_form](std::string_view line) {
     progress.Wipe();
     if (log_form == LogForm::kDisplay) {
-      PrintLogLine(DisplayUtf8(line));
+      PrintLogLine(platform::DisplayUtf8(line));
     } else {
       PrintLogLine(line);
     }
@@ -75,8 +77,7 @@ int Convert(const CommandLine& command_line) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  CrashReporter crash_reporter;
+int RunUserdb2csv(int argc, char** argv) {
   const std::vector<std::string> arguments(argv + 1, argv + argc);
   try {
     const CommandLine command_line = ParseCommandLine(arguments);
@@ -99,4 +100,11 @@ int main(int argc, char** argv) {
     return kExitFailure;
   }
   return kExitFailure;
+}
+
+}  // namespace userdb::cli
+
+int main(int argc, char** argv) {
+  userdb::crash::CrashReporter crash_reporter;
+  return userdb::cli::RunUserdb2csv(argc, argv);
 }

@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+namespace userdb::cli {
+
 TerminalProgress::TerminalProgress(std::FILE* stream, std::chrono::milliseconds quiet_time)
     : stream_(stream),
       enabled_(isatty(fileno(stream)) == 1),
@@ -28,3 +30,5 @@ void TerminalProgress::Wipe() {
   std::fflush(stream_);
   shown_ = false;
 }
+
+}  // namespace userdb::cli

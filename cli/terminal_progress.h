@@ -9,6 +9,8 @@
 
 #include "conversion/progress_percentage.h"
 
+namespace userdb::cli {
+
 class TerminalProgress {
  public:
   explicit TerminalProgress(std::FILE* stream,
@@ -26,5 +28,7 @@ class TerminalProgress {
   bool enabled_;
   bool shown_ = false;
   std::chrono::steady_clock::time_point show_from_;
-  ProgressPercentage percentage_;
+  conversion::ProgressPercentage percentage_;
 };
+
+}  // namespace userdb::cli

@@ -4,6 +4,8 @@
 
 #include "conversion/record_preparation.h"
 
+namespace userdb::conversion {
+
 namespace {
 
 constexpr int kDisplayNameWidth = 15;
@@ -140,3 +142,5 @@ void ComposeContactLine(RadioType radio_type, DisplayFormat display_format,
     ComposeMd2017Line(display_format, context, line_text);
   }
 }
+
+}  // namespace userdb::conversion

@@ -8,6 +8,8 @@
 #include "conversion/radio_type.h"
 #include "conversion/region_lookup.h"
 
+namespace userdb::conversion {
+
 // What the composition of a contact line reads and changes.
 struct CompositionContext {
   StringList& field_list;  // FieldList; fields 4 and 6 are abbreviated in place
@@ -28,3 +30,5 @@ std::string ComposeDisplayName(const StringList& field_list, const LogLine& log)
 // `line_text` then holds the parts appended so far.
 void ComposeContactLine(RadioType radio_type, DisplayFormat display_format,
                         const CompositionContext& context, std::string& line_text);
+
+}  // namespace userdb::conversion

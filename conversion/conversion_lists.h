@@ -7,6 +7,8 @@
 
 #include "conversion/string_list.h"
 
+namespace userdb::conversion {
+
 struct ConversionLists {
   StringList InputLines;   // the input file's lines
   StringList FieldList;    // the fields of the line being converted
@@ -17,3 +19,5 @@ struct ConversionLists {
 
 // Appends one line to the log.
 using LogLine = std::function<void(std::string_view line)>;
+
+}  // namespace userdb::conversion

@@ -4,6 +4,8 @@
 #include "conversion/record_preparation.h"
 #include "platform/path.h"
 
+namespace userdb::conversion {
+
 namespace {
 
 constexpr int kMinimumFields = 4;
@@ -55,7 +57,8 @@ void ConvertLine(int index, const ConversionRequest& request, ConversionLists& l
 }  // namespace
 
 std::string OutputPathFor(const std::string& input_path, int32_t accepted_count) {
-  return FolderPart(input_path) + "contacts_users_" + std::to_string(accepted_count) + ".csv";
+  return platform::FolderPart(input_path) + "contacts_users_" + std::to_string(accepted_count) +
+         ".csv";
 }
 
 void ConversionRun(const ConversionRequest& request, ConversionLists& lists,
@@ -92,3 +95,5 @@ void ConversionRun(const ConversionRequest& request, ConversionLists& lists,
   sinks.log("File written to: " + output_path);
   sinks.log("=====> Done <======");
 }
+
+}  // namespace userdb::conversion

@@ -8,6 +8,8 @@
 #include "conversion/conversion_lists.h"
 #include "conversion/radio_type.h"
 
+namespace userdb::conversion {
+
 struct ConversionRequest {
   std::string input_path;  // as the user gave it: absolute or relative
   RadioType radio_type = kMd9600;
@@ -33,3 +35,5 @@ void ConversionRun(const ConversionRequest& request, ConversionLists& lists,
 
 // "contacts_users_<accepted count>.csv" in the folder of `input_path`.
 std::string OutputPathFor(const std::string& input_path, int32_t accepted_count);
+
+}  // namespace userdb::conversion

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+namespace userdb::conversion {
+
 bool ProgressPercentage::ChangePercentage(int16_t percentage) {
   const bool changed = percentage != percentage_;
   percentage_ = percentage;
@@ -28,3 +30,5 @@ bool ProgressPercentage::SetPartsComplete(int32_t parts_complete) {
   const auto rounded = static_cast<int64_t>(std::nearbyint(exact));
   return ChangePercentage(static_cast<int16_t>(static_cast<uint16_t>(rounded & 0xFFFF)));
 }
+
+}  // namespace userdb::conversion

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+namespace userdb::conversion {
+
 class ProgressPercentage {
  public:
   // A new total resets the completed parts and the percentage to 0; the same total
@@ -27,3 +29,5 @@ class ProgressPercentage {
   int32_t parts_complete_ = 0;
   int16_t percentage_ = 0;
 };
+
+}  // namespace userdb::conversion

@@ -1,5 +1,7 @@
 #include "conversion/radio_type.h"
 
+namespace userdb::conversion {
+
 std::optional<RadioType> RadioTypeOfIndex(int index) {
   if (index == kMd9600) return kMd9600;
   if (index == kMd2017) return kMd2017;
@@ -17,3 +19,5 @@ const char* RadioTypeCaption(RadioType radio_type) {
 const char* DisplayFormatCaption(DisplayFormat display_format) {
   return kDisplayFormatCaptions[DisplayFormatOfIndex(display_format)];
 }
+
+}  // namespace userdb::conversion

@@ -5,6 +5,8 @@
 
 #include <optional>
 
+namespace userdb::conversion {
+
 enum RadioType : int { kMd9600 = 0, kMd2017 = 1 };
 enum DisplayFormat : int { kFieldPerLine = 0, kCompact = 1 };
 
@@ -21,3 +23,5 @@ DisplayFormat DisplayFormatOfIndex(int index);
 const char* RadioTypeCaption(RadioType radio_type);
 // "compact it" for any value other than kFieldPerLine, as for the contact lines.
 const char* DisplayFormatCaption(DisplayFormat display_format);
+
+}  // namespace userdb::conversion

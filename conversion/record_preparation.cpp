@@ -4,6 +4,8 @@
 #include <cstring>
 #include <new>
 
+namespace userdb::conversion {
+
 namespace {
 
 constexpr char kDelimiter = ',';
@@ -125,3 +127,5 @@ std::string JoinFields(const StringList& field_list) {
   }
   return joined;
 }
+
+}  // namespace userdb::conversion

@@ -9,6 +9,8 @@
 #include "conversion/conversion_lists.h"
 #include "conversion/region_lookup.h"
 
+namespace userdb::conversion {
+
 // Field roles in FieldList.
 enum FieldIndex : int {
   kDmrId = 0,
@@ -46,3 +48,5 @@ void AbbreviateRegion(StringList& field_list, int index, const RegionLookup& reg
 
 // The fields joined by ",", as they are (0xA0 stays).
 std::string JoinFields(const StringList& field_list);
+
+}  // namespace userdb::conversion

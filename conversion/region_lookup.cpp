@@ -2,6 +2,8 @@
 
 #include "platform/case_insensitive_1252.h"
 
+namespace userdb::conversion {
+
 RegionLookup::RegionLookup(const StringList& region_names, const StringList& region_codes) {
   for (int row = 0; row < region_names.Count(); ++row) {
     const std::string_view name = region_names.Get(row);
@@ -14,7 +16,9 @@ RegionLookup::RegionLookup(const StringList& region_names, const StringList& reg
 std::optional<std::string_view> RegionLookup::CodeFor(std::string_view field) const {
   if (field.size() >= rows_by_length_.size()) return std::nullopt;
   for (const Row& row : rows_by_length_[field.size()]) {
-    if (EqualIgnoringCase1252(field, row.name)) return row.code;
+    if (platform::EqualIgnoringCase1252(field, row.name)) return row.code;
   }
   return std::nullopt;
 }
+
+}  // namespace userdb::conversion

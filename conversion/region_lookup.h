@@ -10,6 +10,8 @@
 
 #include "conversion/string_list.h"
 
+namespace userdb::conversion {
+
 class RegionLookup {
  public:
   // Row k of `region_names` is abbreviated to row k of `region_codes`.
@@ -26,3 +28,5 @@ class RegionLookup {
   };
   std::vector<std::vector<Row>> rows_by_length_;
 };
+
+}  // namespace userdb::conversion

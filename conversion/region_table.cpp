@@ -1,5 +1,7 @@
 #include "conversion/region_table.h"
 
+namespace userdb::conversion {
+
 namespace {
 
 struct Region {
@@ -90,3 +92,5 @@ void FillRegionTable(StringList& region_names, StringList& region_codes) {
     region_codes.Add(region.code);
   }
 }
+
+}  // namespace userdb::conversion

@@ -5,6 +5,8 @@
 
 #include "platform/whole_file.h"
 
+namespace userdb::conversion {
+
 namespace {
 
 constexpr std::string_view kCrLf = "\r\n";
@@ -85,13 +87,15 @@ std::string StringList::SaveToBytes() const {
 }
 
 void StringList::LoadFromFile(const std::string& path) {
-  LoadFromBytes(ReadWholeFile(path));
+  LoadFromBytes(platform::ReadWholeFile(path));
 }
 
 void StringList::SaveToFile(const std::string& path) const {
   if (line_end_ == kCrLf) {
-    WriteWholeFile(path, bytes_);
+    platform::WriteWholeFile(path, bytes_);
   } else {
-    WriteWholeFile(path, SaveToBytes());
+    platform::WriteWholeFile(path, SaveToBytes());
   }
 }
+
+}  // namespace userdb::conversion

@@ -13,6 +13,8 @@
 
 #include "platform/exception.h"
 
+namespace userdb::conversion {
+
 // Reading or replacing an entry outside 0 to count - 1.
 class ListIndexError : public Exception {
  public:
@@ -67,3 +69,5 @@ class StringList {
   std::vector<uint64_t> bounds_ = {0};
   std::string_view line_end_ = "\r\n";
 };
+
+}  // namespace userdb::conversion

@@ -3,8 +3,10 @@
 #include "conversion/region_table.h"
 #include "platform/path.h"
 
+namespace userdb::conversion {
+
 std::optional<std::string_view> TransformRefusal(const TransformSelections& selections) {
-  if (!FileExists(selections.input_path)) return kFileMissingText;
+  if (!platform::FileExists(selections.input_path)) return kFileMissingText;
   if (!selections.radio_type) return kNoRadioTypeText;
   return std::nullopt;
 }
@@ -24,3 +26,5 @@ std::unique_ptr<ConversionLists> CreateConversionLists() {
   FillRegionTable(lists->RegionNames, lists->RegionCodes);
   return lists;
 }
+
+}  // namespace userdb::conversion

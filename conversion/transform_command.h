@@ -13,6 +13,8 @@
 #include "conversion/conversion_run.h"
 #include "conversion/radio_type.h"
 
+namespace userdb::conversion {
+
 inline constexpr char kFileMissingText[] = "File not exists or blocked";
 inline constexpr char kNoRadioTypeText[] = "Select your radio type please";
 
@@ -35,3 +37,5 @@ ConversionRequest TransformRequest(const TransformSelections& selections);
 // The five lists, in their order, with the region table filled: made once and reused by
 // every run.
 std::unique_ptr<ConversionLists> CreateConversionLists();
+
+}  // namespace userdb::conversion

@@ -13,6 +13,8 @@
 #include "crash/report/report_folders.h"
 #include "platform/message_box.h"
 
+namespace userdb::crash {
+
 class CrashReporter {
  public:
   CrashReporter();
@@ -25,11 +27,13 @@ class CrashReporter {
   const ReportFolders& Folders() const { return folders_; }
   // Where the crash reporter's own messages go ("Quorvex" boxes): standard error until the
   // crash reporter has a window of its own.
-  MessageBox& Box() { return box_; }
+  platform::MessageBox& Box() { return box_; }
 
  private:
   ProcessModuleCatalog catalog_;
-  StandardErrorMessageBox box_;
+  platform::StandardErrorMessageBox box_;
   SettingsRegistry settings_;
   ReportFolders folders_;
 };
+
+}  // namespace userdb::crash

@@ -3,6 +3,8 @@
 #include <array>
 #include <cstdint>
 
+namespace userdb::platform {
+
 namespace {
 
 // Maps every byte to its lower-case form.
@@ -44,3 +46,5 @@ size_t HashIgnoringCase1252::operator()(std::string_view text) const {
   }
   return static_cast<size_t>(hash);
 }
+
+}  // namespace userdb::platform

@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <string_view>
 
+namespace userdb::platform {
+
 bool EqualIgnoringCase1252(std::string_view left, std::string_view right);
 
 // Hash and equality for unordered containers keyed by such texts; both take any text
@@ -21,3 +23,5 @@ struct SameIgnoringCase1252 {
     return EqualIgnoringCase1252(left, right);
   }
 };
+
+}  // namespace userdb::platform

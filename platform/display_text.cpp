@@ -2,6 +2,8 @@
 
 #include "platform/text_encoding.h"
 
+namespace userdb::platform {
+
 std::string DisplayUtf8(std::string_view bytes) {
   std::string out;
   out.reserve(bytes.size());
@@ -16,3 +18,5 @@ std::string DisplayUtf8(std::string_view bytes) {
   }
   return out;
 }
+
+}  // namespace userdb::platform

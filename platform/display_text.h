@@ -7,4 +7,8 @@
 #include <string>
 #include <string_view>
 
+namespace userdb::platform {
+
 std::string DisplayUtf8(std::string_view bytes);
+
+}  // namespace userdb::platform

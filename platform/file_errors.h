@@ -6,6 +6,8 @@
 
 #include "platform/exception.h"
 
+namespace userdb::platform {
+
 // A file could not be opened for reading.
 class FileOpenError : public Exception {
  public:
@@ -34,3 +36,5 @@ class StreamReadError : public Exception {
  public:
   StreamReadError() : Exception("Stream-Lesefehler") {}
 };
+
+}  // namespace userdb::platform

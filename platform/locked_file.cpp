@@ -15,6 +15,8 @@
 #include "platform/path.h"
 #include "platform/system_error_text.h"
 
+namespace userdb::platform {
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -201,7 +203,7 @@ LockedFile LockedFile::Open(const std::string& path, Options options, LockWait w
       file.status_ = opened.status;
       file.created_ = created;
       file.known_size_ = opened.status.st_size;
-      file.resolved_path_ = ::ResolvedPath(path);
+      file.resolved_path_ = platform::ResolvedPath(path);
       return file;
     }
     // Another writer replaced (or removed) the file while this one waited for the lock.
@@ -283,3 +285,5 @@ WriteResult LockedFile::RewriteInPlace(std::initializer_list<std::string_view> p
   if (ftruncate(fd, size) != 0) return {WriteResult::Failure::kData, errno};
   return {};
 }
+
+}  // namespace userdb::platform

@@ -19,6 +19,8 @@
 
 #include "platform/unique_fd.h"
 
+namespace userdb::platform {
+
 // How long an open waits for another holder of the file's lock.
 class LockWait {
  public:
@@ -106,7 +108,7 @@ class LockedFile {
   bool Created() const { return created_; }
 
   // As the free function, for a file opened for reading only.
-  bool DenyOtherWriters() const { return ::DenyOtherWriters(fd_.Get()); }
+  bool DenyOtherWriters() const { return platform::DenyOtherWriters(fd_.Get()); }
 
   // The whole contents, read under the lock; nothing when they cannot be read or hold
   // more than `max_size` bytes. What is appended afterwards follows what was read.
@@ -138,3 +140,5 @@ class LockedFile {
   bool created_ = false;
   off_t known_size_ = 0;  // where an append writes: the end as far as it was read
 };
+
+}  // namespace userdb::platform

@@ -6,6 +6,8 @@
 
 #include <string_view>
 
+namespace userdb::platform {
+
 // A notice shows no icon; an error shows the error icon.
 enum class MessageKind { kNotice, kError };
 
@@ -22,3 +24,5 @@ class StandardErrorMessageBox : public MessageBox {
  public:
   void Show(std::string_view caption, std::string_view text, MessageKind kind) override;
 };
+
+}  // namespace userdb::platform

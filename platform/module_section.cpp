@@ -13,6 +13,8 @@
 
 #include "platform/unique_fd.h"
 
+namespace userdb::platform {
+
 // The ELF structures are read as they lie in the file; only little-endian hosts read them.
 static_assert(std::endian::native == std::endian::little);
 
@@ -207,3 +209,5 @@ std::optional<std::string> ReadModuleSection(const LoadedModule& module,
   if (!module.path.starts_with('/')) return std::nullopt;
   return ReadElfSection(module.path, section_name);
 }
+
+}  // namespace userdb::platform

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+namespace userdb::platform {
+
 struct LoadedModule {
   std::string path;         // the module's file; for the executable the target of /proc/self/exe
   uintptr_t load_bias = 0;  // added to a link-time address gives the address in memory
@@ -35,3 +37,5 @@ std::optional<std::string> ReadElfSection(const std::string& path, std::string_v
 // without a path from the root has no file to read.
 std::optional<std::string> ReadModuleSection(const LoadedModule& module,
                                              std::string_view section_name);
+
+}  // namespace userdb::platform

@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <system_error>
 
+namespace userdb::platform {
+
 std::string FolderPart(std::string_view path) {
   const size_t separator = path.rfind('/');
   if (separator == std::string_view::npos) return {};
@@ -34,3 +36,5 @@ bool FileExists(const std::string& path) {
   struct stat status {};
   return stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
 }
+
+}  // namespace userdb::platform

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+namespace userdb::platform {
+
 // The path up to and including its last "/"; empty when it has none.
 std::string FolderPart(std::string_view path);
 
@@ -19,3 +21,5 @@ std::string ResolvedPath(const std::string& path);
 // True when the path names an existing regular file (also through symbolic links): not a
 // folder, device, named pipe or socket.
 bool FileExists(const std::string& path);
+
+}  // namespace userdb::platform

@@ -2,6 +2,8 @@
 
 #include <string.h>
 
+namespace userdb::platform {
+
 std::string SystemErrorText(int error_number) {
   char buffer[256];
   // The GNU strerror_r may return a static string instead of filling the buffer.
@@ -13,3 +15,5 @@ std::string SystemErrorText(int error_number) {
   }
   return text;
 }
+
+}  // namespace userdb::platform

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace userdb::platform {
+
 namespace {
 
 constexpr char kMissing = '?';
@@ -159,3 +161,5 @@ void AppendUtf8(std::string& out, char32_t code_point) {
     out += static_cast<char>(0x80 | (code_point & 0x3F));
   }
 }
+
+}  // namespace userdb::platform

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+namespace userdb::platform {
+
 // The Unicode code point of a Windows-1252 byte. The five bytes that Windows-1252
 // leaves unassigned stand for the code points of their value, as Windows maps them.
 char32_t CodePointOfWindows1252(char byte);
@@ -35,3 +37,5 @@ size_t Utf8SequenceLength(std::string_view text);
 
 // Appends a code point, encoded in UTF-8.
 void AppendUtf8(std::string& out, char32_t code_point);
+
+}  // namespace userdb::platform

@@ -5,6 +5,8 @@
 
 #include <utility>
 
+namespace userdb::platform {
+
 class UniqueFd {
  public:
   UniqueFd() = default;
@@ -36,3 +38,5 @@ class UniqueFd {
  private:
   int fd_ = -1;
 };
+
+}  // namespace userdb::platform

@@ -5,6 +5,8 @@
 
 #include <vector>
 
+namespace userdb::platform {
+
 namespace {
 
 constexpr std::string_view kProgramFolderName = "userdb-transform/";
@@ -38,3 +40,5 @@ std::string UserProgramFolder(const char* xdg_folder, const char* home,
   return WithSlash(home_folder) + WithSlash(std::string(below_home)) +
          std::string(kProgramFolderName);
 }
+
+}  // namespace userdb::platform

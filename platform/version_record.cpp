@@ -2,6 +2,8 @@
 
 #include "platform/module_section.h"
 
+namespace userdb::platform {
+
 namespace {
 
 // The value of the first "key=value" line of `key`; empty when there is none.
@@ -35,3 +37,5 @@ std::optional<VersionRecord> VersionRecordOf(const void* address) {
   if (!module) return std::nullopt;
   return VersionRecordOfModule(*module);
 }
+
+}  // namespace userdb::platform

@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+namespace userdb::platform {
+
 inline constexpr std::string_view kVersionRecordSection = "VERSIONINFO";
 
 struct VersionRecord {
@@ -29,3 +31,5 @@ struct LoadedModule;
 
 // The record of a loaded module; none when it carries no record.
 std::optional<VersionRecord> VersionRecordOfModule(const LoadedModule& module);
+
+}  // namespace userdb::platform

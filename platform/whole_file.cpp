@@ -7,6 +7,8 @@
 #include "platform/locked_file.h"
 #include "platform/path.h"
 
+namespace userdb::platform {
+
 namespace {
 
 [[noreturn]] void ThrowOpenError(const std::string& path, int error_number) {
@@ -47,3 +49,5 @@ void WriteWholeFile(const std::string& path, std::string_view bytes) {
     throw StreamWriteError();
   }
 }
+
+}  // namespace userdb::platform

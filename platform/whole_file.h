@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+namespace userdb::platform {
+
 // The largest file read whole: sizes and counts read from it are 32-bit.
 inline constexpr size_t kMaxWholeFileSize = 0x7FFFFFFF;
 
@@ -27,3 +29,5 @@ std::string ReadWholeFile(const std::string& path);
 // regular file at the path (also behind a symbolic link) is refused and left alone.
 // Throws FileCreateError (with the full path) or StreamWriteError.
 void WriteWholeFile(const std::string& path, std::string_view bytes);
+
+}  // namespace userdb::platform

@@ -4,6 +4,8 @@
 
 #include "platform/case_insensitive_1252.h"
 
+namespace userdb::settings {
+
 namespace {
 
 // "Bin" of "*.Bin", ".Bin" or "Bin"; empty for a pattern that matches more than one
@@ -27,7 +29,7 @@ std::optional<std::string_view> ExtensionOfName(std::string_view name) {
 
 bool EndsWithIgnoringCase(std::string_view text, std::string_view ending) {
   return text.size() >= ending.size() &&
-         EqualIgnoringCase1252(text.substr(text.size() - ending.size()), ending);
+         platform::EqualIgnoringCase1252(text.substr(text.size() - ending.size()), ending);
 }
 
 }  // namespace
@@ -47,3 +49,5 @@ std::string CompleteTypedFileName(std::string_view typed_name, std::string_view 
   if (!name.ends_with('.')) name += '.';
   return name + std::string(extension);
 }
+
+}  // namespace userdb::settings

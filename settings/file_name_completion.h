@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+namespace userdb::settings {
+
 // Whether the system knows files with this extension (given without its dot).
 using KnownExtensionTest = std::function<bool(std::string_view extension)>;
 
@@ -18,3 +20,5 @@ using KnownExtensionTest = std::function<bool(std::string_view extension)>;
 std::string CompleteTypedFileName(std::string_view typed_name, std::string_view type_pattern,
                                   std::string_view default_extension,
                                   const KnownExtensionTest& is_known_extension);
+
+}  // namespace userdb::settings

@@ -6,6 +6,8 @@
 
 #include "platform/registry/registry_errors.h"
 
+namespace userdb::settings {
+
 namespace {
 
 // Stored values may be anything: sums and differences of them are taken in 64 bits and
@@ -17,7 +19,8 @@ int Clamped(int64_t value) {
 
 }  // namespace
 
-PlacementSaver::PlacementSaver(RegistryStore& store, PlacementWindow& window, MessageBox& error_box)
+PlacementSaver::PlacementSaver(registry::RegistryStore& store, PlacementWindow& window,
+                               platform::MessageBox& error_box)
     : values_(store, "Software\\ZID", "FormPosAndSize"), window_(window), error_box_(error_box) {}
 
 void PlacementSaver::PrepareInitialPosition() {
@@ -52,7 +55,9 @@ void PlacementSaver::SavePlacement() {
     values_.WriteInteger("Right", normal.right);
     values_.WriteInteger("Bottom", normal.bottom);
     values_.WriteString("Saved", "1");
-  } catch (const RegistryError& error) {
-    error_box_.Show("Fehler", error.Message(), MessageKind::kError);
+  } catch (const registry::RegistryError& error) {
+    error_box_.Show("Fehler", error.Message(), platform::MessageKind::kError);
   }
 }
+
+}  // namespace userdb::settings

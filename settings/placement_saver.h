@@ -7,10 +7,13 @@
 #include "settings/placement_window.h"
 #include "settings/section_values.h"
 
+namespace userdb::settings {
+
 class PlacementSaver {
  public:
   // The saver is used by the window it keeps: both are expected to live equally long.
-  PlacementSaver(RegistryStore& store, PlacementWindow& window, MessageBox& error_box);
+  PlacementSaver(registry::RegistryStore& store, PlacementWindow& window,
+                 platform::MessageBox& error_box);
 
   // Before the window's creation: once a placement has been saved, the window keeps its
   // designed position until RestorePlacement applies the stored one.
@@ -29,5 +32,7 @@ class PlacementSaver {
  private:
   SectionValues values_;
   PlacementWindow& window_;
-  MessageBox& error_box_;
+  platform::MessageBox& error_box_;
 };
+
+}  // namespace userdb::settings

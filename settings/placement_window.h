@@ -1,6 +1,8 @@
 // What the placement saver needs of the window it keeps in place.
 #pragma once
 
+namespace userdb::settings {
+
 struct WindowRectangle {
   int left = 0;
   int top = 0;
@@ -29,3 +31,5 @@ class PlacementWindow {
   // rectangle decides.
   virtual void UseDesignedPosition() = 0;
 };
+
+}  // namespace userdb::settings

@@ -7,6 +7,8 @@
 #include "platform/registry/registry_errors.h"
 #include "platform/registry/registry_value.h"
 
+namespace userdb::settings {
+
 namespace {
 
 std::optional<int32_t> ParseDecimal(std::string_view text) {
@@ -19,28 +21,29 @@ std::optional<int32_t> ParseDecimal(std::string_view text) {
 
 }  // namespace
 
-SectionValues::SectionValues(RegistryStore& store, std::string base_key, std::string section)
+SectionValues::SectionValues(registry::RegistryStore& store, std::string base_key,
+                             std::string section)
     : store_(store), base_key_(std::move(base_key)), section_(std::move(section)) {}
 
-bool SectionValues::OpenSection(RegistryAccess& registry) const {
+bool SectionValues::OpenSection(registry::RegistryAccess& registry) const {
   registry.OpenOrCreateKey(base_key_);
   // From the root, so that a base key that could not be created sends no one elsewhere.
-  return registry.OpenExistingKey("\\" + JoinKeyPath(base_key_, section_));
+  return registry.OpenExistingKey("\\" + registry::JoinKeyPath(base_key_, section_));
 }
 
-void SectionValues::CreateSection(RegistryAccess& registry) const {
+void SectionValues::CreateSection(registry::RegistryAccess& registry) const {
   registry.OpenOrCreateKey(base_key_);
-  if (!registry.OpenOrCreateKey("\\" + JoinKeyPath(base_key_, section_))) {
-    throw RegistryKeyCreateError(section_);
+  if (!registry.OpenOrCreateKey("\\" + registry::JoinKeyPath(base_key_, section_))) {
+    throw registry::RegistryKeyCreateError(section_);
   }
 }
 
 int32_t SectionValues::ReadInteger(std::string_view name, int32_t default_value) {
-  RegistryAccess registry(store_);
+  registry::RegistryAccess registry(store_);
   if (!OpenSection(registry)) return default_value;
-  const std::optional<RegistryValueInfo> info = registry.QueryValue(name);
+  const std::optional<registry::RegistryValueInfo> info = registry.QueryValue(name);
   if (!info) return default_value;
-  if (info->type == registry_type::kString) {
+  if (info->type == registry::registry_type::kString) {
     return ParseDecimal(registry.ReadString(name)).value_or(default_value);
   }
   return registry.ReadInteger(name);
@@ -51,10 +54,10 @@ bool SectionValues::ReadFlag(std::string_view name) {
 }
 
 void SectionValues::WriteInteger(std::string_view name, int32_t number) {
-  RegistryAccess registry(store_);
+  registry::RegistryAccess registry(store_);
   CreateSection(registry);
-  const std::optional<RegistryValueInfo> info = registry.QueryValue(name);
-  if (info && info->type == registry_type::kString) {
+  const std::optional<registry::RegistryValueInfo> info = registry.QueryValue(name);
+  if (info && info->type == registry::registry_type::kString) {
     registry.WriteString(name, std::to_string(number));
   } else {
     registry.WriteInteger(name, number);
@@ -62,7 +65,9 @@ void SectionValues::WriteInteger(std::string_view name, int32_t number) {
 }
 
 void SectionValues::WriteString(std::string_view name, std::string_view text) {
-  RegistryAccess registry(store_);
+  registry::RegistryAccess registry(store_);
   CreateSection(registry);
   registry.WriteString(name, text);
 }
+
+}  // namespace userdb::settings

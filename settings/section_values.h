@@ -10,10 +10,12 @@
 #include "platform/registry/registry_access.h"
 #include "platform/registry/registry_store.h"
 
+namespace userdb::settings {
+
 class SectionValues {
  public:
   // `base_key` and `section` are key paths from the hive root and below the base key.
-  SectionValues(RegistryStore& store, std::string base_key, std::string section);
+  SectionValues(registry::RegistryStore& store, std::string base_key, std::string section);
 
   // A string value parsed as a decimal integer (the default when it is not one); any
   // other value read as a 32-bit integer, which throws RegistryDataReadError or
@@ -29,11 +31,13 @@ class SectionValues {
 
  private:
   // Opens the section for reading; the base key is created on the way.
-  bool OpenSection(RegistryAccess& registry) const;
+  bool OpenSection(registry::RegistryAccess& registry) const;
   // Opens the section, created when missing.
-  void CreateSection(RegistryAccess& registry) const;
+  void CreateSection(registry::RegistryAccess& registry) const;
 
-  RegistryStore& store_;
+  registry::RegistryStore& store_;
   std::string base_key_;
   std::string section_;
 };
+
+}  // namespace userdb::settings

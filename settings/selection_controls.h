@@ -3,6 +3,8 @@
 
 #include <string>
 
+namespace userdb::settings {
+
 class SelectionControls {
  public:
   virtual ~SelectionControls() = default;
@@ -17,3 +19,5 @@ class SelectionControls {
   virtual void SetDisplayFormatSelection(int index) = 0;
   virtual void SetDisplayFormatEnabled(bool enabled) = 0;
 };
+
+}  // namespace userdb::settings

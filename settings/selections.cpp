@@ -7,6 +7,8 @@
 #include "platform/registry/registry_access.h"
 #include "platform/registry/registry_errors.h"
 
+namespace userdb::settings {
+
 namespace {
 
 // The leading "\" makes the paths absolute, whatever key is open.
@@ -20,19 +22,19 @@ constexpr int kCompactFormat = 1;
 constexpr int kMd2017 = 1;
 
 // The stored index, or -1 when there is none that reads as a 32-bit integer.
-int ReadIndex(const RegistryAccess& registry, std::string_view name) {
+int ReadIndex(const registry::RegistryAccess& registry, std::string_view name) {
   try {
     return registry.ReadInteger(name);
-  } catch (const RegistryError&) {
+  } catch (const registry::RegistryError&) {
     return -1;
   }
 }
 
 }  // namespace
 
-void LoadSelections(RegistryStore& store, SelectionControls& controls) {
+void LoadSelections(registry::RegistryStore& store, SelectionControls& controls) {
   controls.SetInitialFolder("");
-  RegistryAccess registry(store);
+  registry::RegistryAccess registry(store);
 
   registry.OpenExistingKey(kFolderKey);
   const std::string folder = registry.ReadString("Path");
@@ -52,13 +54,15 @@ void LoadSelections(RegistryStore& store, SelectionControls& controls) {
   controls.SetDisplayFormatEnabled(controls.RadioTypeSelection() == kMd2017);
 }
 
-void StoreSelections(RegistryStore& store, std::string_view path_text, int radio_type,
+void StoreSelections(registry::RegistryStore& store, std::string_view path_text, int radio_type,
                      int display_format) {
-  RegistryAccess registry(store);
+  registry::RegistryAccess registry(store);
   registry.OpenOrCreateKey(kFolderKey);
-  registry.WriteString("Path", FolderPart(path_text));
+  registry.WriteString("Path", platform::FolderPart(path_text));
   registry.OpenOrCreateKey(kRadioTypeKey);
   registry.WriteInteger("Type", radio_type);
   registry.OpenOrCreateKey(kDisplayFormatKey);
   registry.WriteInteger("Format", display_format);
 }
+
+}  // namespace userdb::settings

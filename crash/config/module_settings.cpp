@@ -4,6 +4,8 @@
 
 #include "crash/config/settings_defaults.h"
 
+namespace userdb::crash {
+
 ModuleSettings::ModuleSettings(SettingsOrigin origin, PropertyList properties,
                                std::shared_ptr<const ModuleSettings> main)
     : SettingsView(std::move(properties)), origin_(std::move(origin)), main_(std::move(main)) {}
@@ -17,3 +19,5 @@ std::optional<Property> ModuleSettings::FindBeyondOwn(std::string_view name) con
   if (main_) return main_->Find(name);
   return DefaultProperty(name);
 }
+
+}  // namespace userdb::crash

@@ -11,6 +11,8 @@
 #include "crash/config/property_list.h"
 #include "crash/config/settings_view.h"
 
+namespace userdb::crash {
+
 class ModuleSettings : public SettingsView {
  public:
   // `main` is null for the main settings themselves.
@@ -32,3 +34,5 @@ class ModuleSettings : public SettingsView {
   const SettingsOrigin origin_;
   const std::shared_ptr<const ModuleSettings> main_;
 };
+
+}  // namespace userdb::crash

@@ -7,6 +7,8 @@
 
 #include "platform/unique_fd.h"
 
+namespace userdb::crash {
+
 namespace {
 
 // A version text longer than this is taken to be no text.
@@ -43,10 +45,11 @@ class OwnMemoryReader {
   }
 
  private:
-  UniqueFd read_end_, write_end_;
+  platform::UniqueFd read_end_, write_end_;
 };
 
-std::optional<std::string> VersionVariableText(const LoadedModule& module, int32_t version_var) {
+std::optional<std::string> VersionVariableText(const platform::LoadedModule& module,
+                                               int32_t version_var) {
   if (version_var <= 0) return std::nullopt;
   OwnMemoryReader memory;
   uintptr_t text_address = 0;
@@ -60,8 +63,10 @@ std::optional<std::string> VersionVariableText(const LoadedModule& module, int32
 
 }  // namespace
 
-std::string ModuleVersionText(const LoadedModule& module, int32_t version_var,
+std::string ModuleVersionText(const platform::LoadedModule& module, int32_t version_var,
                               const std::string& file_version) {
   if (auto text = VersionVariableText(module, version_var)) return *text;
   return file_version.empty() ? "?" : file_version;
 }
+
+}  // namespace userdb::crash

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <optional>
 
+namespace userdb::crash {
+
 namespace {
 
 struct PasswordProperties {
@@ -99,3 +101,5 @@ void DecipherStoredPasswords(PropertyList& properties) {
 void EncipherStoredPasswords(PropertyList& properties) {
   TransformStoredPasswords(properties, EncipherPassword);
 }
+
+}  // namespace userdb::crash

@@ -14,6 +14,8 @@
 
 #include "crash/config/property_list.h"
 
+namespace userdb::crash {
+
 std::string EncipherPassword(std::string_view password, std::string_view account,
                              std::string_view server);
 
@@ -26,3 +28,5 @@ std::string DecipherPassword(std::string_view stored, std::string_view account,
 // and of "HttpPassword" with "HttpAccount" and "HttpServer", where the list holds them.
 void DecipherStoredPasswords(PropertyList& properties);
 void EncipherStoredPasswords(PropertyList& properties);
+
+}  // namespace userdb::crash

@@ -8,6 +8,8 @@
 
 #include "platform/case_insensitive_1252.h"
 
+namespace userdb::crash {
+
 namespace {
 
 // The text in pieces: the parts of the original text that may still hold placeholders,
@@ -28,7 +30,7 @@ void ReplaceEach(std::vector<TextPiece>& pieces, std::string_view placeholder,
     const std::string_view text = piece.text;
     size_t start = 0;
     for (size_t at = 0; at + placeholder.size() <= text.size();) {
-      if (!EqualIgnoringCase1252(text.substr(at, placeholder.size()), placeholder)) {
+      if (!platform::EqualIgnoringCase1252(text.substr(at, placeholder.size()), placeholder)) {
         ++at;
         continue;
       }
@@ -98,3 +100,5 @@ std::string ExpandPlaceholders(std::string_view text, const PlaceholderValues& v
   for (const TextPiece& piece : pieces) expanded += piece.text;
   return expanded;
 }
+
+}  // namespace userdb::crash

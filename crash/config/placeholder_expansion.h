@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+namespace userdb::crash {
+
 struct LocalTime {
   int year = 0, month = 0, day = 0;
   int hour = 0, minute = 0, second = 0, millisecond = 0;
@@ -30,3 +32,5 @@ struct PlaceholderValues {
 // %datetime% (date, ", ", time). Inserted values are never searched for placeholders, so
 // that a message or report holding "%LF%" or "%date%" arrives as it was.
 std::string ExpandPlaceholders(std::string_view text, const PlaceholderValues& values);
+
+}  // namespace userdb::crash

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+namespace userdb::crash {
+
 namespace {
 
 Property NamedProperty(std::string_view name, PropertyKind kind) {
@@ -56,3 +58,5 @@ bool PropertyList::Write(Property property) {
   *existing = std::move(property);
   return true;
 }
+
+}  // namespace userdb::crash

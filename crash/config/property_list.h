@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+namespace userdb::crash {
+
 enum class PropertyKind { kText, kInteger, kBoolean };
 
 // Only the value field of its kind is meaningful; the others keep false, 0 and empty.
@@ -43,3 +45,5 @@ class PropertyList {
  private:
   std::vector<Property> items_;
 };
+
+}  // namespace userdb::crash

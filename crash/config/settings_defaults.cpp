@@ -2,6 +2,8 @@
 
 #include <array>
 
+namespace userdb::crash {
+
 std::optional<Property> DefaultProperty(std::string_view name) {
   static const std::array<Property, 4> kDefaults = {
       IntegerProperty("AutoDelay", 60),
@@ -14,3 +16,5 @@ std::optional<Property> DefaultProperty(std::string_view name) {
   }
   return std::nullopt;
 }
+
+}  // namespace userdb::crash

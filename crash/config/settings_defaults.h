@@ -7,5 +7,9 @@
 
 #include "crash/config/property_list.h"
 
+namespace userdb::crash {
+
 // The default of a property; none for a property the table does not know.
 std::optional<Property> DefaultProperty(std::string_view name);
+
+}  // namespace userdb::crash

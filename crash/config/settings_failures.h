@@ -7,6 +7,8 @@
 
 #include "platform/exception.h"
 
+namespace userdb::crash {
+
 // A property record of the settings stream has a value type that no reader knows.
 class InvalidSettingsResource : public Exception {
  public:
@@ -28,3 +30,5 @@ class TruncatedSettingsResource : public Exception {
   TruncatedSettingsResource()
       : Exception("Internal error: Invalid settings resource (truncated).") {}
 };
+
+}  // namespace userdb::crash

@@ -4,6 +4,8 @@
 
 #include "crash/config/settings_defaults.h"
 
+namespace userdb::crash {
+
 SettingsOverlay::SettingsOverlay(std::shared_ptr<const ModuleSettings> settings)
     : SettingsView(PropertyList()), settings_(std::move(settings)) {}
 
@@ -11,3 +13,5 @@ std::optional<Property> SettingsOverlay::FindBeyondOwn(std::string_view name) co
   if (auto property = settings_->FindInList(name)) return property;
   return DefaultProperty(name);
 }
+
+}  // namespace userdb::crash

@@ -10,6 +10,8 @@
 #include "crash/config/module_settings.h"
 #include "crash/config/settings_view.h"
 
+namespace userdb::crash {
+
 class SettingsOverlay : public SettingsView {
  public:
   explicit SettingsOverlay(std::shared_ptr<const ModuleSettings> settings);
@@ -23,3 +25,5 @@ class SettingsOverlay : public SettingsView {
  private:
   const std::shared_ptr<const ModuleSettings> settings_;
 };
+
+}  // namespace userdb::crash

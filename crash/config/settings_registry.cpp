@@ -7,31 +7,35 @@
 #include "crash/config/settings_stream.h"
 #include "platform/version_record.h"
 
-std::optional<LoadedModule> ModuleCatalog::Executable() const {
-  for (LoadedModule& module : Modules()) {
+namespace userdb::crash {
+
+std::optional<platform::LoadedModule> ModuleCatalog::Executable() const {
+  for (platform::LoadedModule& module : Modules()) {
     if (module.is_executable) return std::move(module);
   }
   return std::nullopt;
 }
 
-std::optional<LoadedModule> ProcessModuleCatalog::ModuleContaining(const void* address) const {
-  return ::ModuleContaining(address);
+std::optional<platform::LoadedModule> ProcessModuleCatalog::ModuleContaining(
+    const void* address) const {
+  return platform::ModuleContaining(address);
 }
 
-std::vector<LoadedModule> ProcessModuleCatalog::Modules() const {
-  return LoadedModules();
+std::vector<platform::LoadedModule> ProcessModuleCatalog::Modules() const {
+  return platform::LoadedModules();
 }
 
-std::optional<std::string> ProcessModuleCatalog::SettingsStream(const LoadedModule& module) const {
-  return ReadModuleSection(module, kSettingsSection);
+std::optional<std::string> ProcessModuleCatalog::SettingsStream(
+    const platform::LoadedModule& module) const {
+  return platform::ReadModuleSection(module, kSettingsSection);
 }
 
-std::string ProcessModuleCatalog::FileVersion(const LoadedModule& module) const {
-  const auto record = VersionRecordOfModule(module);
+std::string ProcessModuleCatalog::FileVersion(const platform::LoadedModule& module) const {
+  const auto record = platform::VersionRecordOfModule(module);
   return record ? record->file_version : std::string();
 }
 
-SettingsRegistry::SettingsRegistry(const ModuleCatalog& catalog, MessageBox& box)
+SettingsRegistry::SettingsRegistry(const ModuleCatalog& catalog, platform::MessageBox& box)
     : catalog_(catalog), box_(box) {}
 
 template <typename Find>
@@ -71,10 +75,10 @@ std::shared_ptr<ModuleSettings> SettingsRegistry::SettingsForLocked(const void* 
 
 std::shared_ptr<ModuleSettings> SettingsRegistry::MainSettingsLocked(Messages& messages) {
   if (main_) return main_;
-  std::vector<LoadedModule> modules = catalog_.Modules();
+  std::vector<platform::LoadedModule> modules = catalog_.Modules();
   std::stable_partition(modules.begin(), modules.end(),
-                        [](const LoadedModule& module) { return module.is_executable; });
-  for (const LoadedModule& module : modules) {
+                        [](const platform::LoadedModule& module) { return module.is_executable; });
+  for (const platform::LoadedModule& module : modules) {
     // A candidate that turns out to be the main settings answers from the default table.
     std::shared_ptr<ModuleSettings> settings = ParsedOnce(module, nullptr, messages);
     if (settings && settings->HasOwnSettings()) return main_ = settings;
@@ -83,14 +87,15 @@ std::shared_ptr<ModuleSettings> SettingsRegistry::MainSettingsLocked(Messages& m
 }
 
 std::shared_ptr<ModuleSettings> SettingsRegistry::ParsedOnce(
-    const LoadedModule& module, const std::shared_ptr<ModuleSettings>& main, Messages& messages) {
+    const platform::LoadedModule& module, const std::shared_ptr<ModuleSettings>& main,
+    Messages& messages) {
   const ModuleKey key{module.path, module.load_bias};
   const auto known = modules_.find(key);
   if (known != modules_.end()) return known->second;
   return modules_[key] = Parse(module, main, messages);
 }
 
-std::shared_ptr<ModuleSettings> SettingsRegistry::Parse(const LoadedModule& module,
+std::shared_ptr<ModuleSettings> SettingsRegistry::Parse(const platform::LoadedModule& module,
                                                         const std::shared_ptr<ModuleSettings>& main,
                                                         Messages& messages) const {
   const auto stream = catalog_.SettingsStream(module);
@@ -111,5 +116,7 @@ std::shared_ptr<ModuleSettings> SettingsRegistry::Parse(const LoadedModule& modu
 
 void SettingsRegistry::ShowAll(const Messages& messages) {
   for (const std::string& message : messages)
-    box_.Show(kCrashReporterCaption, message, MessageKind::kError);
+    box_.Show(kCrashReporterCaption, message, platform::MessageKind::kError);
 }
+
+}  // namespace userdb::crash

@@ -16,29 +16,31 @@
 #include "platform/message_box.h"
 #include "platform/module_section.h"
 
+namespace userdb::crash {
+
 // Where a registry finds the modules and their records: in this process, or in a test.
 class ModuleCatalog {
  public:
   virtual ~ModuleCatalog() = default;
-  virtual std::optional<LoadedModule> ModuleContaining(const void* address) const = 0;
+  virtual std::optional<platform::LoadedModule> ModuleContaining(const void* address) const = 0;
   // Every module, in ascending order of load address.
-  virtual std::vector<LoadedModule> Modules() const = 0;
+  virtual std::vector<platform::LoadedModule> Modules() const = 0;
   // The module's settings stream; none when it carries none.
-  virtual std::optional<std::string> SettingsStream(const LoadedModule& module) const = 0;
+  virtual std::optional<std::string> SettingsStream(const platform::LoadedModule& module) const = 0;
   // The file version of the module's version record; empty when it has none.
-  virtual std::string FileVersion(const LoadedModule& module) const = 0;
+  virtual std::string FileVersion(const platform::LoadedModule& module) const = 0;
 
   // The running executable among the modules.
-  std::optional<LoadedModule> Executable() const;
+  std::optional<platform::LoadedModule> Executable() const;
 };
 
 // The modules of this process, their ELF sections and version records.
 class ProcessModuleCatalog : public ModuleCatalog {
  public:
-  std::optional<LoadedModule> ModuleContaining(const void* address) const override;
-  std::vector<LoadedModule> Modules() const override;
-  std::optional<std::string> SettingsStream(const LoadedModule& module) const override;
-  std::string FileVersion(const LoadedModule& module) const override;
+  std::optional<platform::LoadedModule> ModuleContaining(const void* address) const override;
+  std::vector<platform::LoadedModule> Modules() const override;
+  std::optional<std::string> SettingsStream(const platform::LoadedModule& module) const override;
+  std::string FileVersion(const platform::LoadedModule& module) const override;
 };
 
 // The caption of every message box of the crash reporter itself.
@@ -48,7 +50,7 @@ class SettingsRegistry {
  public:
   // A record that stops early (an unknown value type, a damaged stream) is reported in
   // `box`, captioned "Quorvex", when it is parsed.
-  SettingsRegistry(const ModuleCatalog& catalog, MessageBox& box);
+  SettingsRegistry(const ModuleCatalog& catalog, platform::MessageBox& box);
 
   // The settings of the module containing `address` when it has settings of its own
   // (its "NoSettings" not true); otherwise the main settings; null when there are none.
@@ -72,17 +74,19 @@ class SettingsRegistry {
   std::shared_ptr<ModuleSettings> FindAndReport(Find find);
   std::shared_ptr<ModuleSettings> SettingsForLocked(const void* address, Messages& messages);
   std::shared_ptr<ModuleSettings> MainSettingsLocked(Messages& messages);
-  std::shared_ptr<ModuleSettings> ParsedOnce(const LoadedModule& module,
+  std::shared_ptr<ModuleSettings> ParsedOnce(const platform::LoadedModule& module,
                                              const std::shared_ptr<ModuleSettings>& main,
                                              Messages& messages);
-  std::shared_ptr<ModuleSettings> Parse(const LoadedModule& module,
+  std::shared_ptr<ModuleSettings> Parse(const platform::LoadedModule& module,
                                         const std::shared_ptr<ModuleSettings>& main,
                                         Messages& messages) const;
   void ShowAll(const Messages& messages);
 
   const ModuleCatalog& catalog_;
-  MessageBox& box_;
+  platform::MessageBox& box_;
   std::mutex mutex_;
   std::map<ModuleKey, std::shared_ptr<ModuleSettings>> modules_;  // null: no settings
   std::shared_ptr<ModuleSettings> main_;  // sought again while there is none
 };
+
+}  // namespace userdb::crash

@@ -3,6 +3,8 @@
 #include "crash/config/settings_failures.h"
 #include "platform/text_encoding.h"
 
+namespace userdb::crash {
+
 namespace {
 
 // Reads the stream front to back; every read fails rather than pass the end.
@@ -49,7 +51,7 @@ bool ReadUtf16Text(StreamCursor& cursor, Property& property) {
   uint32_t count = 0;
   std::string_view bytes;
   if (!cursor.TakeNumber(4, count) || !cursor.Take(uint64_t{count} * 2, bytes)) return false;
-  property.text_value = Windows1252FromUtf16Le(bytes);
+  property.text_value = platform::Windows1252FromUtf16Le(bytes);
   return true;
 }
 
@@ -127,3 +129,5 @@ std::optional<ParsedSettingsStream> ParseSettingsStream(std::string_view bytes) 
   ReadProperties(cursor, parsed);
   return parsed;
 }
+
+}  // namespace userdb::crash

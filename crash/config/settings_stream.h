@@ -11,6 +11,8 @@
 
 #include "crash/config/property_list.h"
 
+namespace userdb::crash {
+
 // The signature, the class name and the object name, each name after its length byte.
 inline constexpr std::string_view kSettingsStreamHeader =
     "TPF0"
@@ -43,3 +45,5 @@ struct ParsedSettingsStream {
 // The properties of a stream; none when the stream does not start with exactly the
 // signature, class name and object name. Never reads past the end of `bytes`.
 std::optional<ParsedSettingsStream> ParseSettingsStream(std::string_view bytes);
+
+}  // namespace userdb::crash

@@ -4,6 +4,8 @@
 
 #include "crash/config/settings_stream.h"
 
+namespace userdb::crash {
+
 SettingsStreamWriter::SettingsStreamWriter() : bytes_(kSettingsStreamHeader) {}
 
 void SettingsStreamWriter::Add(const Property& property) {
@@ -41,3 +43,5 @@ std::string LittleEndianBytes(uint32_t value, size_t size) {
   for (size_t i = 0; i < size; ++i) bytes += static_cast<char>((value >> (8 * i)) & 0xFF);
   return bytes;
 }
+
+}  // namespace userdb::crash

@@ -8,6 +8,8 @@
 
 #include "crash/config/property_list.h"
 
+namespace userdb::crash {
+
 class SettingsStreamWriter {
  public:
   SettingsStreamWriter();  // starts with the signature, class name and object name
@@ -28,3 +30,5 @@ class SettingsStreamWriter {
 
 // `value` as `size` little-endian bytes.
 std::string LittleEndianBytes(uint32_t value, size_t size);
+
+}  // namespace userdb::crash

@@ -7,6 +7,8 @@
 #include "crash/config/module_version_text.h"
 #include "crash/config/placeholder_expansion.h"
 
+namespace userdb::crash {
+
 SettingsView::SettingsView(PropertyList own) : own_(std::move(own)) {}
 
 std::optional<Property> SettingsView::FindOwn(std::string_view name) const {
@@ -65,3 +67,5 @@ bool SettingsView::WriteInteger(std::string_view name, int32_t value) {
 bool SettingsView::WriteText(std::string_view name, std::string_view value) {
   return Write(TextProperty(name, value));
 }
+
+}  // namespace userdb::crash

@@ -13,9 +13,11 @@
 #include "crash/config/property_list.h"
 #include "platform/module_section.h"
 
+namespace userdb::crash {
+
 // Where a view's settings come from, and what the placeholders of their texts name.
 struct SettingsOrigin {
-  LoadedModule module;              // the module whose settings record this is
+  platform::LoadedModule module;    // the module whose settings record this is
   std::string module_file_version;  // its version record's file version; empty when none
   std::string executable_name;      // the file name of the running executable
   std::string executable_file_version;
@@ -59,3 +61,5 @@ class SettingsView {
   mutable std::shared_mutex mutex_;
   PropertyList own_;
 };
+
+}  // namespace userdb::crash

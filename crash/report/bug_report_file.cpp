@@ -11,6 +11,8 @@
 #include "crash/report/report_file_update.h"
 #include "platform/path.h"
 
+namespace userdb::crash {
+
 namespace {
 
 ReportFileRules RulesFrom(const SettingsView& settings) {
@@ -34,7 +36,7 @@ bool RefusesAccess(int error_number) {
 
 LockedReportFile OpenCreatingFolders(const std::string& path, std::chrono::milliseconds lock_wait) {
   std::error_code ignored;  // a folder that cannot be made shows when the file cannot be opened
-  const std::string folder = FolderPart(path);
+  const std::string folder = platform::FolderPart(path);
   if (!folder.empty()) std::filesystem::create_directories(folder, ignored);
   return LockedReportFile::Open(path, lock_wait);
 }
@@ -62,7 +64,8 @@ std::vector<std::string> BugReportFileWriter::Paths(const std::optional<std::str
   const std::string name = settings.ReadText("BugRepFile");
   if (!automatic) {
     if (owner == nullptr) return {};
-    const auto chosen = owner->ChooseFile(std::string_view(name).substr(FolderPart(name).size()));
+    const auto chosen =
+        owner->ChooseFile(std::string_view(name).substr(platform::FolderPart(name).size()));
     if (!chosen) return {};
     return {*chosen};
   }
@@ -89,3 +92,5 @@ bool BugReportFileWriter::Write(const std::optional<std::string>& file_name,
   }
   return false;
 }
+
+}  // namespace userdb::crash

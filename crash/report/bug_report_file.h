@@ -13,6 +13,8 @@
 #include "crash/report/caught_exception.h"
 #include "crash/report/report_folders.h"
 
+namespace userdb::crash {
+
 // The save dialog of the window that saves a report.
 class ReportSaveDialog {
  public:
@@ -49,3 +51,5 @@ class BugReportFileWriter {
   ReportFolders folders_;
   std::chrono::milliseconds lock_wait_;
 };
+
+}  // namespace userdb::crash

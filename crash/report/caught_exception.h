@@ -9,6 +9,8 @@
 #include "crash/config/module_settings.h"
 #include "crash/config/settings_overlay.h"
 
+namespace userdb::crash {
+
 class CaughtException {
  public:
   // `settings`: those of the module whose code raised the exception; never null.
@@ -29,3 +31,5 @@ class CaughtException {
   SettingsOverlay settings_;
   std::atomic<bool> report_saved_ = false;
 };
+
+}  // namespace userdb::crash

@@ -9,6 +9,8 @@
 #include "crash/report/report_file_format.h"
 #include "crash/report/report_header.h"
 
+namespace userdb::crash {
+
 namespace {
 
 constexpr std::string_view kChecksums = "callstack crc";
@@ -115,3 +117,5 @@ std::optional<EarlierReport> FindDuplicateReport(std::string_view contents, std:
   }
   return std::nullopt;
 }
+
+}  // namespace userdb::crash

@@ -7,6 +7,8 @@
 #include <optional>
 #include <string_view>
 
+namespace userdb::crash {
+
 // Whether earlier reports are replaced, for exceptions and for freezes (reports without an
 // exception class), and how much of the three call-stack checksums must agree: definition 0
 // the first, 1 the first two, 2 (or any other value) all three.
@@ -33,3 +35,5 @@ struct EarlierReport {
 // CR LF and runs to the next such start.
 std::optional<EarlierReport> FindDuplicateReport(std::string_view contents, std::string_view report,
                                                  const DuplicateRules& rules);
+
+}  // namespace userdb::crash

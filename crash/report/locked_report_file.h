@@ -10,6 +10,8 @@
 
 #include "platform/locked_file.h"
 
+namespace userdb::crash {
+
 class LockedReportFile {
  public:
   // Opens the regular file at `path`, created when missing, and locks it, waiting up to
@@ -37,12 +39,14 @@ class LockedReportFile {
   // was; where it cannot (a folder that takes no new files, another owner's file, a file
   // with several names), the file is rewritten in place after its room is reserved.
   bool Replace(std::string_view first, std::string_view second) {
-    return file_.Replace({first, second}, Replacement::kByRenameOrInPlace).Done();
+    return file_.Replace({first, second}, platform::Replacement::kByRenameOrInPlace).Done();
   }
 
  private:
-  explicit LockedReportFile(LockedFile file) : file_(std::move(file)) {}
+  explicit LockedReportFile(platform::LockedFile file) : file_(std::move(file)) {}
 
-  LockedFile file_;
+  platform::LockedFile file_;
   std::optional<std::string> contents_;
 };
+
+}  // namespace userdb::crash

@@ -5,6 +5,10 @@
 
 #include <string_view>
 
+namespace userdb::crash {
+
 inline constexpr std::string_view kReportStart = "date/time";
 inline constexpr std::string_view kReportStartAfterLineBreak = "\r\ndate/time";
 inline constexpr std::string_view kReportSeparator = "\r\n\r\n";
+
+}  // namespace userdb::crash

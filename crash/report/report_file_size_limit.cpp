@@ -4,6 +4,8 @@
 
 #include "crash/report/report_file_format.h"
 
+namespace userdb::crash {
+
 size_t StartAfterSizeLimit(std::string_view contents, uint64_t size_before, int32_t size_limit) {
   if (size_limit <= 0 || size_before <= static_cast<uint64_t>(size_limit)) return 0;
   const size_t keep_below = static_cast<size_t>(size_limit - size_limit / 4);
@@ -14,3 +16,5 @@ size_t StartAfterSizeLimit(std::string_view contents, uint64_t size_before, int3
   const size_t cut = contents.find(kReportStartAfterLineBreak, std::max<size_t>(earliest, 1));
   return cut == std::string_view::npos ? 0 : cut + 2;  // past the CR LF
 }
+
+}  // namespace userdb::crash

@@ -6,9 +6,13 @@
 #include <cstdint>
 #include <string_view>
 
+namespace userdb::crash {
+
 // Where `contents` begin once the oldest reports are dropped; 0 when nothing is dropped.
 // Reports are dropped only when the limit is above 0 and `size_before` (the file's size
 // before anything was cut from it) is larger than the limit. The contents then begin at
 // the first report start ("date/time" after a CR LF, not at the very start) behind which
 // less than the limit's three quarters remain; without such a start nothing is dropped.
 size_t StartAfterSizeLimit(std::string_view contents, uint64_t size_before, int32_t size_limit);
+
+}  // namespace userdb::crash

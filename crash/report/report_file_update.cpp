@@ -6,6 +6,8 @@
 #include "crash/report/report_file_size_limit.h"
 #include "crash/report/report_header.h"
 
+namespace userdb::crash {
+
 namespace {
 
 std::string WithSeparator(std::string report) {
@@ -43,3 +45,5 @@ ReportFileUpdate PlanReportFileUpdate(std::string_view contents, std::string_vie
                          StartAfterSizeLimit(update.remaining, contents.size(), rules.size_limit));
   return update;
 }
+
+}  // namespace userdb::crash

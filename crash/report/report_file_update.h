@@ -9,6 +9,8 @@
 
 #include "crash/report/duplicate_report.h"
 
+namespace userdb::crash {
+
 struct ReportFileRules {
   DuplicateRules duplicates;
   int32_t size_limit = 200000;  // bytes; 0 for none
@@ -25,3 +27,5 @@ struct ReportFileUpdate {
 
 ReportFileUpdate PlanReportFileUpdate(std::string_view contents, std::string_view report,
                                       const ReportFileRules& rules);
+
+}  // namespace userdb::crash

@@ -6,10 +6,15 @@
 #include "platform/path.h"
 #include "platform/user_folders.h"
 
+namespace userdb::crash {
+
 std::string UserStateFolder(const char* xdg_state_home, const char* home) {
-  return UserProgramFolder(xdg_state_home, home, ".local/state");
+  return platform::UserProgramFolder(xdg_state_home, home, ".local/state");
 }
 
 ReportFolders ProcessReportFolders() {
-  return {FolderPart(ExecutablePath()), UserStateFolder(getenv("XDG_STATE_HOME"), getenv("HOME"))};
+  return {platform::FolderPart(platform::ExecutablePath()),
+          UserStateFolder(getenv("XDG_STATE_HOME"), getenv("HOME"))};
 }
+
+}  // namespace userdb::crash

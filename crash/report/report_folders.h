@@ -5,6 +5,8 @@
 
 #include <string>
 
+namespace userdb::crash {
+
 struct ReportFolders {
   std::string program;     // ends with "/"
   std::string user_state;  // ends with "/"
@@ -18,3 +20,5 @@ ReportFolders ProcessReportFolders();
 // The user's state folder for the given XDG_STATE_HOME and home folder (either may be
 // null); without either, the password database's home folder of the user.
 std::string UserStateFolder(const char* xdg_state_home, const char* home);
+
+}  // namespace userdb::crash

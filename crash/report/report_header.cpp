@@ -1,5 +1,7 @@
 #include "crash/report/report_header.h"
 
+namespace userdb::crash {
+
 namespace {
 
 constexpr std::string_view kLineBreak = "\r\n";
@@ -58,3 +60,5 @@ std::string InsertHeaderLineAfter(std::string_view report, std::string_view anch
   result += report.substr(anchor_line->end);
   return result;
 }
+
+}  // namespace userdb::crash

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+namespace userdb::crash {
+
 // The report's header: everything before its first empty line.
 std::string_view ReportHeader(std::string_view report);
 
@@ -21,3 +23,5 @@ std::optional<std::string_view> ReadHeaderValue(std::string_view report, std::st
 // report is returned unchanged when its header has no line of `anchor`.
 std::string InsertHeaderLineAfter(std::string_view report, std::string_view anchor,
                                   std::string_view name, std::string_view value);
+
+}  // namespace userdb::crash

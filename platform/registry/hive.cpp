@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <utility>
 
+namespace userdb::registry {
+
 const RegistryValue* RegistryKey::FindValue(std::string_view name) const {
   const auto found = value_positions_.find(name);
   return found != value_positions_.end() ? &values_[found->second] : nullptr;
@@ -98,3 +100,5 @@ bool KeyPathFitsLimits(std::string_view normal_path) {
     normal_path.remove_prefix(separator + 1);
   }
 }
+
+}  // namespace userdb::registry

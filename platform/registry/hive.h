@@ -16,9 +16,11 @@
 #include "platform/case_insensitive_1252.h"
 #include "platform/registry/registry_value.h"
 
+namespace userdb::registry {
+
 // Positions in a list of named things, by name without regard to letter case.
-using NameIndex =
-    std::unordered_map<std::string, size_t, HashIgnoringCase1252, SameIgnoringCase1252>;
+using NameIndex = std::unordered_map<std::string, size_t, platform::HashIgnoringCase1252,
+                                     platform::SameIgnoringCase1252>;
 
 // The root's name where the hive is written out: "HKEY_CURRENT_USER".
 inline constexpr std::string_view kHiveRootName = "HKEY_CURRENT_USER";
@@ -86,3 +88,5 @@ std::string NormalizeKeyPath(std::string_view path);
 
 // `child` below `parent`, both paths from the root.
 std::string JoinKeyPath(std::string_view parent, std::string_view child);
+
+}  // namespace userdb::registry

@@ -8,6 +8,8 @@
 #include "platform/case_insensitive_1252.h"
 #include "platform/text_encoding.h"
 
+namespace userdb::registry {
+
 namespace {
 
 constexpr std::string_view kUtf16LeMark = "\xFF\xFE";
@@ -80,7 +82,7 @@ class Parser {
   }
 
   std::string Text(std::string_view text) const {
-    return unicode_ ? Windows1252FromUtf8Replacing(text) : std::string(text);
+    return unicode_ ? platform::Windows1252FromUtf8Replacing(text) : std::string(text);
   }
 
   void ReadSection(std::string_view text) {
@@ -88,7 +90,7 @@ class Parser {
     std::string_view path = text.substr(1, text.size() - 2);
     if (!path.empty() && path.front() == '-') Fail("a key deletion");
     if (path.size() < kHiveRootName.size() ||
-        !EqualIgnoringCase1252(path.substr(0, kHiveRootName.size()), kHiveRootName) ||
+        !platform::EqualIgnoringCase1252(path.substr(0, kHiveRootName.size()), kHiveRootName) ||
         (path.size() > kHiveRootName.size() && path[kHiveRootName.size()] != '\\')) {
       Fail("a key outside " + std::string(kHiveRootName));
     }
@@ -152,7 +154,8 @@ class Parser {
       if (close == std::string_view::npos) Fail("a hex type without \"):\"");
       value.type = ParseHexNumber(text.substr(4, close - 4), 8, "a type number");
       value.data = ParseHexList(text.substr(close + 2));
-      if (unicode_ && IsTextType(value.type)) value.data = Windows1252FromUtf16Le(value.data);
+      if (unicode_ && IsTextType(value.type))
+        value.data = platform::Windows1252FromUtf16Le(value.data);
     } else if (text == "-") {
       Fail("a value deletion");
     } else {
@@ -200,7 +203,7 @@ Hive ParseRegeditFile(std::string_view file_bytes) {
   std::string text;
   bool unicode = false;
   if (file_bytes.starts_with(kUtf16LeMark)) {
-    text = Utf8FromUtf16Le(file_bytes.substr(kUtf16LeMark.size()));
+    text = platform::Utf8FromUtf16Le(file_bytes.substr(kUtf16LeMark.size()));
     unicode = true;
   } else {
     text = file_bytes.substr(file_bytes.starts_with(kUtf8Mark) ? kUtf8Mark.size() : 0);
@@ -219,3 +222,5 @@ Hive ParseRegeditFile(std::string_view file_bytes) {
   for (size_t i = first + 1; i < lines.size(); ++i) parser.ReadLine(lines[i]);
   return parser.TakeHive();
 }
+
+}  // namespace userdb::registry

@@ -11,6 +11,8 @@
 #include "platform/exception.h"
 #include "platform/registry/hive.h"
 
+namespace userdb::registry {
+
 // The file is not in a form this reader knows; the message names the line and what is
 // wrong with it.
 class DamagedRegistryFile : public Exception {
@@ -23,3 +25,5 @@ class DamagedRegistryFile : public Exception {
 // deletion forms ("[-key]", "name"=-) have no meaning for a stored hive and are refused.
 // Throws DamagedRegistryFile.
 Hive ParseRegeditFile(std::string_view file_bytes);
+
+}  // namespace userdb::registry

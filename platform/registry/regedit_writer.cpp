@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <cstdio>
 
+namespace userdb::registry {
+
 namespace {
 
 // Where the registry editor breaks hex lists, so that lines stay readable.
@@ -76,3 +78,5 @@ std::string FormatRegedit4(const Hive& hive) {
   }
   return out;
 }
+
+}  // namespace userdb::registry

@@ -4,6 +4,8 @@
 
 #include "platform/registry/registry_errors.h"
 
+namespace userdb::registry {
+
 bool RegistryAccess::OpenExistingKey(std::string_view path) {
   return OpenKey(path, false);
 }
@@ -97,3 +99,5 @@ bool RegistryAccess::DeleteValue(std::string_view name) {
   });
   return written && deleted;
 }
+
+}  // namespace userdb::registry

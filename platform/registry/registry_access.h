@@ -12,6 +12,8 @@
 
 #include "platform/registry/registry_store.h"
 
+namespace userdb::registry {
+
 struct RegistryValueInfo {
   uint32_t type = 0;
   size_t size = 0;
@@ -66,3 +68,5 @@ class RegistryAccess {
   std::string open_key_;
   bool key_is_open_ = false;
 };
+
+}  // namespace userdb::registry

@@ -6,6 +6,8 @@
 
 #include "platform/exception.h"
 
+namespace userdb::registry {
+
 // The common base, so that a caller can catch every registry failure and nothing else.
 class RegistryError : public Exception {
  protected:
@@ -39,3 +41,5 @@ class RegistryKeyCreateError : public RegistryError {
   explicit RegistryKeyCreateError(const std::string& key_name)
       : RegistryError("Erzeugung von Schl\xFCssel " + key_name + " misslungen") {}
 };
+
+}  // namespace userdb::registry

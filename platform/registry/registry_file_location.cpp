@@ -4,6 +4,11 @@
 
 #include "platform/user_folders.h"
 
+namespace userdb::registry {
+
 std::string DefaultRegistryFilePath() {
-  return UserProgramFolder(getenv("XDG_CONFIG_HOME"), getenv("HOME"), ".config") + "registry.reg";
+  return platform::UserProgramFolder(getenv("XDG_CONFIG_HOME"), getenv("HOME"), ".config") +
+         "registry.reg";
 }
+
+}  // namespace userdb::registry

@@ -19,6 +19,8 @@
 #include "platform/registry/regedit_writer.h"
 #include "platform/whole_file.h"
 
+namespace userdb::registry {
+
 namespace {
 
 // A file changed less than this before it was read may change again with the same time
@@ -32,7 +34,7 @@ class HiveFileFailure : public Exception {
 };
 
 [[noreturn]] void Fail(const std::string& what, int error_number) {
-  throw HiveFileFailure(what + ": " + OpenErrorText(error_number));
+  throw HiveFileFailure(what + ": " + platform::OpenErrorText(error_number));
 }
 
 void CreateFolders(const std::string& folder) {
@@ -111,7 +113,7 @@ const Hive& RegistryStore::Load() {
   if (stated && loaded_stamp_ && loaded_stamp_->Matches(status)) return loaded_;
   std::string bytes;
   try {
-    bytes = ReadWholeFile(file_path_);
+    bytes = platform::ReadWholeFile(file_path_);
   } catch (const Exception& error) {
     Say("Registry file " + file_path_ + " cannot be read (" + error.Message() +
         "); the settings start empty");
@@ -135,12 +137,13 @@ const Hive& RegistryStore::Load() {
 bool RegistryStore::Update(const std::function<bool(Hive&)>& change) {
   try {
     for (;;) {
-      LockedFile file = LockFile();
+      platform::LockedFile file = LockFile();
       std::optional<Hive> hive = ReadLocked(file);
       // A damaged file has been set aside: lock the new one before anything is written.
       if (!hive) continue;
       if (change(*hive)) {
-        const WriteResult written = file.Replace({FormatRegedit4(*hive)}, Replacement::kByRename);
+        const platform::WriteResult written =
+            file.Replace({FormatRegedit4(*hive)}, platform::Replacement::kByRename);
         if (!written.Done()) {
           Fail("Registry file " + file.ResolvedPath() + " cannot be written", written.error_number);
         }
@@ -154,11 +157,11 @@ bool RegistryStore::Update(const std::function<bool(Hive&)>& change) {
 }
 
 // Opens the file, created empty when missing, and waits for its exclusive lock.
-LockedFile RegistryStore::LockFile() {
-  const std::string resolved = ResolvedPath(file_path_);
-  CreateFolders(FolderPart(resolved));
-  LockedFile file = LockedFile::Open(file_path_, {.access = O_RDONLY, .create_mode = 0600},
-                                     LockWait::For(lock_wait_));
+platform::LockedFile RegistryStore::LockFile() {
+  const std::string resolved = platform::ResolvedPath(file_path_);
+  CreateFolders(platform::FolderPart(resolved));
+  platform::LockedFile file = platform::LockedFile::Open(
+      file_path_, {.access = O_RDONLY, .create_mode = 0600}, platform::LockWait::For(lock_wait_));
   if (file.OpenError() == EWOULDBLOCK) {
     throw HiveFileFailure("Registry file " + resolved +
                           " cannot be locked: another program has held it for " +
@@ -168,15 +171,15 @@ LockedFile RegistryStore::LockFile() {
   return file;
 }
 
-std::optional<Hive> RegistryStore::ReadLocked(LockedFile& file) {
+std::optional<Hive> RegistryStore::ReadLocked(platform::LockedFile& file) {
   const std::string& path = file.ResolvedPath();
   // What was loaded last, when the file is still the one it was loaded from.
   if (loaded_stamp_ && loaded_stamp_->Matches(file.Status())) return loaded_;
   if (!file.DenyOtherWriters()) Fail("Registry file " + path + " cannot be read", EBUSY);
-  const std::optional<std::string> bytes = file.ReadAll(kMaxWholeFileSize);
+  const std::optional<std::string> bytes = file.ReadAll(platform::kMaxWholeFileSize);
   if (!bytes) {
     throw HiveFileFailure("Registry file " + path + " cannot be read (" +
-                          StreamReadError().Message() + ")");
+                          platform::StreamReadError().Message() + ")");
   }
   try {
     return ParseRegeditFile(*bytes);
@@ -202,5 +205,7 @@ const Hive& RegistryStore::Keep(Hive hive, std::optional<FileStamp> stamp) {
 }
 
 void RegistryStore::Say(const std::string& report) {
-  if (said_.insert(report).second) diagnostics_ << DisplayUtf8(report) << std::endl;
+  if (said_.insert(report).second) diagnostics_ << platform::DisplayUtf8(report) << std::endl;
 }
+
+}  // namespace userdb::registry

@@ -29,6 +29,8 @@
 #include "platform/locked_file.h"
 #include "platform/registry/hive.h"
 
+namespace userdb::registry {
+
 class RegistryStore {
  public:
   // `file_path`: the hive file, created with its folders at the first change.
@@ -68,8 +70,8 @@ class RegistryStore {
   };
 
   // The hive in the locked file; nothing when the file was damaged and has been set aside.
-  std::optional<Hive> ReadLocked(LockedFile& file);
-  LockedFile LockFile();
+  std::optional<Hive> ReadLocked(platform::LockedFile& file);
+  platform::LockedFile LockFile();
   const Hive& Keep(Hive hive, std::optional<FileStamp> stamp);
   void Say(const std::string& report);
 
@@ -80,3 +82,5 @@ class RegistryStore {
   Hive loaded_;
   std::optional<FileStamp> loaded_stamp_;
 };
+
+}  // namespace userdb::registry

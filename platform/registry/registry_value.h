@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+namespace userdb::registry {
+
 // Type numbers as the registry defines them.
 namespace registry_type {
 inline constexpr uint32_t kString = 1;        // REG_SZ
@@ -43,3 +45,5 @@ inline uint32_t DwordNumber(std::string_view data) {
   }
   return number;
 }
+
+}  // namespace userdb::registry

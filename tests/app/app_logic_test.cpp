@@ -18,6 +18,8 @@
 #include "app/version_caption.h"
 #include "platform/exception.h"
 
+namespace userdb::app {
+
 namespace {
 
 struct TitleCase {
@@ -105,7 +107,7 @@ TEST(NoticeStreamTest, KeepsNoticesWhenTheForwardedStreamFails) {
 }
 
 TEST(VersionCaptionTest, FileVersionAndDateOfTheRecord) {
-  EXPECT_EQ(VersionCaption("Ver.: ", VersionRecord{"1.0.1.16", "2018-01-11"}),
+  EXPECT_EQ(VersionCaption("Ver.: ", platform::VersionRecord{"1.0.1.16", "2018-01-11"}),
             "Ver.: 1.0.1.16 @ 2018-01-11");
 }
 
@@ -115,8 +117,9 @@ TEST(VersionCaptionTest, WithoutRecordNeitherIsAvailable) {
 }
 
 TEST(VersionCaptionTest, AFieldTheRecordLacksIsEmpty) {
-  EXPECT_EQ(VersionCaption("Ver.: ", VersionRecord{"1.0.1.16", ""}), "Ver.: 1.0.1.16 @ ");
-  EXPECT_EQ(VersionCaption("Ver.: ", VersionRecord{"", "2018-01-11"}), "Ver.:  @ 2018-01-11");
+  EXPECT_EQ(VersionCaption("Ver.: ", platform::VersionRecord{"1.0.1.16", ""}), "Ver.: 1.0.1.16 @ ");
+  EXPECT_EQ(VersionCaption("Ver.: ", platform::VersionRecord{"", "2018-01-11"}),
+            "Ver.:  @ 2018-01-11");
 }
 
 struct AnchorCase {
@@ -156,3 +159,5 @@ TEST(FailureMessageTest, OfEveryKindOfFailure) {
 }
 
 }  // namespace
+
+}  // namespace userdb::app

@@ -10,6 +10,8 @@
 
 #include "tests/app/gui_test_support.h"
 
+namespace userdb::app {
+
 namespace {
 
 using gui_test::WindowTest;
@@ -101,3 +103,5 @@ TEST_F(FileDropTest, DroppedTextIsStillText) {
 }
 
 }  // namespace
+
+}  // namespace userdb::app

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+namespace userdb::app {
+
 namespace {
 
 class PaintCounter : public QObject {
@@ -121,3 +123,5 @@ TEST_F(BarTest, FillsItsPercentageOfTheLengthRounded) {
 }
 
 }  // namespace
+
+}  // namespace userdb::app

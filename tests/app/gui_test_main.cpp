@@ -33,8 +33,8 @@ int main(int argc, char** argv) {
             "tests/run-with-display, or on a desktop.\n");
     return 1;
   }
-  test_support::TempFolder scratch;
+  userdb::test_support::TempFolder scratch;
   setenv("XDG_CONFIG_HOME", scratch.Path().c_str(), 1);
-  Application application(argc, argv);
+  userdb::app::Application application(argc, argv);
   return RUN_ALL_TESTS();
 }

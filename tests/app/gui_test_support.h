@@ -38,14 +38,17 @@
 #include "tests/platform/registry/registry_value_printer.h"
 #include "tests/support/temp_folder.h"
 
+namespace userdb::app {
+
 namespace gui_test {
 
 // Stored values as the settings file holds them.
-inline RegistryValue Dword(const std::string& name, int32_t number) {
-  return {name, registry_type::kDword, DwordData(static_cast<uint32_t>(number))};
+inline registry::RegistryValue Dword(const std::string& name, int32_t number) {
+  return {name, registry::registry_type::kDword,
+          registry::DwordData(static_cast<uint32_t>(number))};
 }
-inline RegistryValue String(const std::string& name, const std::string& text) {
-  return {name, registry_type::kString, text + '\0'};
+inline registry::RegistryValue String(const std::string& name, const std::string& text) {
+  return {name, registry::registry_type::kString, text + '\0'};
 }
 
 // How long a test waits at most for what the window system does, in milliseconds: a busy
@@ -150,7 +153,8 @@ class WindowTest : public ::testing::Test {
  protected:
   WindowTest() {
     setenv("XDG_CONFIG_HOME", (folder_ / "config").c_str(), 1);
-    store_ = std::make_unique<RegistryStore>(DefaultRegistryFilePath(), notices_);
+    store_ =
+        std::make_unique<registry::RegistryStore>(registry::DefaultRegistryFilePath(), notices_);
   }
   ~WindowTest() override { window_.reset(); }
 
@@ -164,15 +168,16 @@ class WindowTest : public ::testing::Test {
     std::filesystem::create_directories(folder_ / "config");
     test_support::WriteFile(folder_ / "config/userdb-transform", "");
   }
-  Hive StoredHive() const {
-    if (!std::filesystem::exists(HivePath())) return Hive();
-    return ParseRegeditFile(test_support::ReadFile(HivePath()));
+  registry::Hive StoredHive() const {
+    if (!std::filesystem::exists(HivePath())) return registry::Hive();
+    return registry::ParseRegeditFile(test_support::ReadFile(HivePath()));
   }
   bool KeyExists(std::string_view key) const { return StoredHive().FindKey(key) != nullptr; }
-  std::optional<RegistryValue> StoredValue(std::string_view key, std::string_view name) const {
-    const Hive hive = StoredHive();
-    const RegistryKey* stored_key = hive.FindKey(key);
-    const RegistryValue* value = stored_key ? stored_key->FindValue(name) : nullptr;
+  std::optional<registry::RegistryValue> StoredValue(std::string_view key,
+                                                     std::string_view name) const {
+    const registry::Hive hive = StoredHive();
+    const registry::RegistryKey* stored_key = hive.FindKey(key);
+    const registry::RegistryValue* value = stored_key ? stored_key->FindValue(name) : nullptr;
     if (value == nullptr) return std::nullopt;
     return *value;
   }
@@ -258,8 +263,10 @@ class WindowTest : public ::testing::Test {
   test_support::TempFolder folder_;
   std::ostringstream diagnostics_;  // the program's standard error
   NoticeStream notices_{diagnostics_};
-  std::unique_ptr<RegistryStore> store_;
+  std::unique_ptr<registry::RegistryStore> store_;
   std::unique_ptr<TfrmUserDb> window_;
 };
 
 }  // namespace gui_test
+
+}  // namespace userdb::app

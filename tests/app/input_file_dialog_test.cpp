@@ -17,6 +17,8 @@
 
 #include "tests/app/gui_test_support.h"
 
+namespace userdb::app {
+
 namespace {
 
 using gui_test::ModalWindowHandler;
@@ -230,3 +232,5 @@ TEST_F(DialogTest, AMissingFileConfirmedIsRefusedByTransform) {
 }
 
 }  // namespace
+
+}  // namespace userdb::app

@@ -7,6 +7,8 @@
 
 #include "tests/app/gui_test_support.h"
 
+namespace userdb::app {
+
 namespace {
 
 using gui_test::WaitUntil;
@@ -87,3 +89,5 @@ TEST_F(LogPaneTest, RunsEndInViewAfterTheWindowWasResized) {
 }
 
 }  // namespace
+
+}  // namespace userdb::app

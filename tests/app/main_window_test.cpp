@@ -16,6 +16,8 @@
 #include "tests/app/gui_test_support.h"
 #include "tests/support/file_held_elsewhere.h"
 
+namespace userdb::app {
+
 namespace {
 
 using gui_test::App;
@@ -52,7 +54,7 @@ void ExpectNotice(const ShownBox& box, const std::string& text) {
 // A failure reported by the application: its message under the application's title.
 void ExpectFailure(const ShownBox& box, const std::string& message) {
   EXPECT_EQ(box.title, App().Title().toStdString());
-  EXPECT_EQ(box.text, DisplayUtf8(message));
+  EXPECT_EQ(box.text, platform::DisplayUtf8(message));
   EXPECT_EQ(box.icon, QMessageBox::Critical);
   EXPECT_EQ(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
   EXPECT_TRUE(box.application_modal);
@@ -134,7 +136,7 @@ TEST_P(TransformCheckTest, ShowsOneNoticeAndNeitherLogsNorStores) {
   }
   if (!c.remembered_folder) TypePath(path);
   if (c.radio_type >= 0) SelectRadioType(c.radio_type);
-  const Hive before = StoredHive();
+  const registry::Hive before = StoredHive();
 
   const std::vector<ShownBox> boxes = Transform();
 
@@ -328,9 +330,9 @@ TEST_F(WindowTest, FailureDuringTheRunIsShownAfterTheButtonIsBack) {
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_TRUE(boxes[0].transform_enabled);
   EXPECT_EQ(boxes[0].title, App().Title().toStdString());
-  EXPECT_THAT(boxes[0].text, ::testing::StartsWith(DisplayUtf8("Datei " + input +
-                                                               " kann nicht ge\xF6"
-                                                               "ffnet werden.")));
+  EXPECT_THAT(boxes[0].text, ::testing::StartsWith(platform::DisplayUtf8("Datei " + input +
+                                                                         " kann nicht ge\xF6"
+                                                                         "ffnet werden.")));
   EXPECT_EQ(boxes[0].icon, QMessageBox::Critical);
   EXPECT_TRUE(TransformButton()->isEnabled());
   EXPECT_EQ(Log()->toPlainText(), "");
@@ -374,7 +376,7 @@ TEST_F(WindowTest, RefusedSettingsEndTheCommandBeforeTheRun) {
   const std::vector<ShownBox> boxes = Transform();
 
   ASSERT_EQ(boxes.size(), 1u);
-  ExpectFailure(boxes[0], RegistryDataWriteError("Path").Message());
+  ExpectFailure(boxes[0], registry::RegistryDataWriteError("Path").Message());
   EXPECT_TRUE(boxes[0].transform_enabled);
   EXPECT_TRUE(TransformButton()->isEnabled());
   // The log holds the settings store's notice of the start, as on standard error, and
@@ -392,7 +394,7 @@ TEST_F(WindowTest, UnreadableStoredFolderIsReportedAndTheWindowStillConverts) {
   Start();
 
   ASSERT_EQ(answerer.Boxes().size(), 1u);
-  ExpectFailure(answerer.Boxes()[0], RegistryDataTypeError("Path").Message());
+  ExpectFailure(answerer.Boxes()[0], registry::RegistryDataTypeError("Path").Message());
   ASSERT_TRUE(window_->isVisible());
   EXPECT_EQ(PathField()->text(), "");
   EXPECT_EQ(RadioTypes()->ItemIndex(), 0);
@@ -554,3 +556,5 @@ TEST_F(WindowTest, ScreenshotAfterConvertingTheSample) {
 }
 
 }  // namespace
+
+}  // namespace userdb::app

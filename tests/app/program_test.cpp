@@ -14,14 +14,17 @@
 #include "platform/version_record.h"
 #include "tests/app/gui_test_support.h"
 
+namespace userdb::app {
+
 namespace {
 
 constexpr char kProgram[] = USERDB_TRANSFORM_PATH;
 
 TEST(ProgramTest, CarriesItsVersionRecord) {
-  const std::optional<std::string> section = ReadElfSection(kProgram, kVersionRecordSection);
+  const std::optional<std::string> section =
+      platform::ReadElfSection(kProgram, platform::kVersionRecordSection);
   ASSERT_TRUE(section.has_value());
-  const VersionRecord record = ParseVersionRecord(*section);
+  const platform::VersionRecord record = platform::ParseVersionRecord(*section);
   EXPECT_EQ(record.file_version, "1.0.1.16");
   EXPECT_EQ(record.original_filename, "2018-01-11");
 }
@@ -51,3 +54,5 @@ TEST(ProgramTest, ShowsItsWindow) {
 }
 
 }  // namespace
+
+}  // namespace userdb::app

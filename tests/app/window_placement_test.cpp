@@ -13,6 +13,8 @@
 #include "platform/registry/registry_errors.h"
 #include "tests/app/gui_test_support.h"
 
+namespace userdb::app {
+
 namespace {
 
 using gui_test::App;
@@ -152,18 +154,18 @@ TEST_P(UnreadablePlacementTest, IsReportedAndTheWindowOpensAsDrawn) {
   ASSERT_EQ(answerer.Boxes().size(), 1u);
   const ShownBox& box = answerer.Boxes()[0];
   EXPECT_EQ(box.title, App().Title().toStdString());
-  EXPECT_EQ(box.text, DisplayUtf8(GetParam().message));
+  EXPECT_EQ(box.text, platform::DisplayUtf8(GetParam().message));
   EXPECT_TRUE(window_->isVisible());
   EXPECT_EQ(window_->frameGeometry(), QRect(286, 242, 520, 378));
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, UnreadablePlacementTest,
-                         ::testing::Values(UnreadableCase{"ShortBinary", "\"Left\"=hex:01,02",
-                                                          RegistryDataTypeError("Left").Message()},
-                                           UnreadableCase{"LongBinary",
-                                                          "\"Left\"=hex:01,02,03,04,05",
-                                                          RegistryDataReadError("Left").Message()}),
-                         [](const auto& case_info) { return std::string(case_info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Cases, UnreadablePlacementTest,
+    ::testing::Values(UnreadableCase{"ShortBinary", "\"Left\"=hex:01,02",
+                                     registry::RegistryDataTypeError("Left").Message()},
+                      UnreadableCase{"LongBinary", "\"Left\"=hex:01,02,03,04,05",
+                                     registry::RegistryDataReadError("Left").Message()}),
+    [](const auto& case_info) { return std::string(case_info.param.name); });
 
 TEST_F(PlacementTest, SettingsThatCannotBeWrittenAreShownAndTheWindowCloses) {
   MakeSettingsUnwritable();
@@ -176,10 +178,13 @@ TEST_F(PlacementTest, SettingsThatCannotBeWrittenAreShownAndTheWindowCloses) {
   }
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].title, "Fehler");
-  EXPECT_EQ(boxes[0].text, DisplayUtf8(RegistryKeyCreateError("FormPosAndSize").Message()));
+  EXPECT_EQ(boxes[0].text,
+            platform::DisplayUtf8(registry::RegistryKeyCreateError("FormPosAndSize").Message()));
   EXPECT_EQ(boxes[0].icon, QMessageBox::Critical);
   EXPECT_EQ(boxes[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
   EXPECT_FALSE(window_->isVisible());
 }
 
 }  // namespace
+
+}  // namespace userdb::app

@@ -10,12 +10,12 @@
 
 namespace {
 
-using test_support::ProgramResult;
-using test_support::RunProgram;
+using userdb::test_support::ProgramResult;
+using userdb::test_support::RunProgram;
 
-ProgramResult GenerateUserdb(std::vector<std::string> arguments) {
+userdb::test_support::ProgramResult GenerateUserdb(std::vector<std::string> arguments) {
   arguments.insert(arguments.begin(), GENERATE_USERDB_PATH);
-  return RunProgram(arguments);
+  return userdb::test_support::RunProgram(arguments);
 }
 
 size_t LineCount(const std::string& text) {
@@ -24,7 +24,7 @@ size_t LineCount(const std::string& text) {
 
 TEST(GenerateUserdbTest, HelpPrintsTheUsage) {
   for (const char* option : {"--help", "-h"}) {
-    const ProgramResult result = GenerateUserdb({option});
+    const userdb::test_support::ProgramResult result = GenerateUserdb({option});
     EXPECT_EQ(result.exit_code, 0);
     EXPECT_EQ(result.out.rfind("Usage: generate_userdb LINES [SEED] [--defects] [--header]\n", 0),
               0u);
@@ -51,7 +51,7 @@ TEST(GenerateUserdbTest, RefusesWhatItCannotUnderstand) {
       {{"10", "--colour"}, "unknown option --colour"},
   };
   for (const Case& c : cases) {
-    const ProgramResult result = GenerateUserdb(c.arguments);
+    const userdb::test_support::ProgramResult result = GenerateUserdb(c.arguments);
     EXPECT_EQ(result.exit_code, 2) << c.message;
     EXPECT_EQ(result.out, "") << c.message;
     EXPECT_EQ(result.err, "generate_userdb: " + c.message +
@@ -60,13 +60,14 @@ TEST(GenerateUserdbTest, RefusesWhatItCannotUnderstand) {
 }
 
 TEST(GenerateUserdbTest, WritesTheLinesAskedForTheSameForTheSameSeed) {
-  const ProgramResult plain = GenerateUserdb({"25", "7"});
+  const userdb::test_support::ProgramResult plain = GenerateUserdb({"25", "7"});
   EXPECT_EQ(plain.exit_code, 0);
   EXPECT_EQ(LineCount(plain.out), 25u);
   EXPECT_EQ(GenerateUserdb({"25", "7"}).out, plain.out);
   EXPECT_NE(GenerateUserdb({"25", "8"}).out, plain.out);
 
-  const ProgramResult with_header = GenerateUserdb({"3", "--header", "--defects"});
+  const userdb::test_support::ProgramResult with_header =
+      GenerateUserdb({"3", "--header", "--defects"});
   EXPECT_EQ(with_header.exit_code, 0);
   EXPECT_EQ(LineCount(with_header.out), 4u);
   EXPECT_EQ(with_header.out.rfind("Radio ID,Callsign,Name,City,State,Nickname,Country\r\n", 0), 0u);

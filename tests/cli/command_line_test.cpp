@@ -7,23 +7,30 @@
 
 #include "cli/usage_error.h"
 
+namespace userdb::cli {
+
 namespace {
 
 TEST(ParseCommandLineTest, TakesWordsDigitsAndBothOptionForms) {
   struct Case {
     std::vector<std::string> arguments;
-    std::optional<RadioType> radio_type;
-    DisplayFormat display_format;
+    std::optional<conversion::RadioType> radio_type;
+    conversion::DisplayFormat display_format;
     bool raw_log = false;
   };
   const Case cases[] = {
-      {{"--radio", "md9600", "in.bin"}, kMd9600, kCompact},
-      {{"--radio", "1", "in.bin"}, kMd2017, kCompact},
-      {{"--radio=md2017", "--format=field-per-line", "in.bin"}, kMd2017, kFieldPerLine},
-      {{"in.bin", "--format", "0", "--radio", "0"}, kMd9600, kFieldPerLine},
-      {{"--format", "compact", "--radio", "md2017", "--raw", "in.bin"}, kMd2017, kCompact, true},
+      {{"--radio", "md9600", "in.bin"}, conversion::kMd9600, conversion::kCompact},
+      {{"--radio", "1", "in.bin"}, conversion::kMd2017, conversion::kCompact},
+      {{"--radio=md2017", "--format=field-per-line", "in.bin"},
+       conversion::kMd2017,
+       conversion::kFieldPerLine},
+      {{"in.bin", "--format", "0", "--radio", "0"}, conversion::kMd9600, conversion::kFieldPerLine},
+      {{"--format", "compact", "--radio", "md2017", "--raw", "in.bin"},
+       conversion::kMd2017,
+       conversion::kCompact,
+       true},
       // the missing radio type is refused later, as the window does
-      {{"in.bin"}, std::nullopt, kCompact},
+      {{"in.bin"}, std::nullopt, conversion::kCompact},
   };
   for (const Case& c : cases) {
     const CommandLine parsed = ParseCommandLine(c.arguments);
@@ -74,3 +81,5 @@ TEST(ParseCommandLineTest, RefusesWhatItCannotUnderstand) {
 }
 
 }  // namespace
+
+}  // namespace userdb::cli

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+namespace userdb::cli {
+
 namespace {
 
 TEST(IsUtf8LocaleTest, ReadsTheCharacterSetOfTheName) {
@@ -38,3 +40,5 @@ TEST(ChooseLogFormTest, DisplayFormOnATerminalOrUnderUtf8UnlessBytesAreAsked) {
 }
 
 }  // namespace
+
+}  // namespace userdb::cli

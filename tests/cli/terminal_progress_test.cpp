@@ -11,6 +11,8 @@
 #include <cstdio>
 #include <string>
 
+namespace userdb::cli {
+
 namespace {
 
 // A pseudo-terminal: the program side as a stream, the other side read back.
@@ -73,3 +75,5 @@ TEST(TerminalProgressTest, NothingWhenNotATerminal) {
 }
 
 }  // namespace
+
+}  // namespace userdb::cli

@@ -14,6 +14,8 @@
 #include "tests/support/temp_folder.h"
 #include "tests/support/unprivileged_child.h"
 
+namespace userdb::cli {
+
 namespace {
 
 using test_support::ProgramResult;
@@ -217,3 +219,5 @@ TEST(Userdb2csvTest, ReadFailureShowsTheGermanMessageReadably) {
 }
 
 }  // namespace
+
+}  // namespace userdb::cli

@@ -8,6 +8,8 @@
 #include "conversion/record_preparation.h"
 #include "conversion/region_table.h"
 
+namespace userdb::conversion {
+
 namespace {
 
 std::string Blanks(int count) {
@@ -176,3 +178,5 @@ TEST(ComposeDisplayNameTest, IsAlwaysFifteenBytes) {
 }
 
 }  // namespace
+
+}  // namespace userdb::conversion

@@ -20,20 +20,22 @@ void Check(bool condition) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
-  static ConversionLists lists = [] {
-    ConversionLists filled;
-    FillRegionTable(filled.RegionNames, filled.RegionCodes);
+  static userdb::conversion::ConversionLists lists = [] {
+    userdb::conversion::ConversionLists filled;
+    userdb::conversion::FillRegionTable(filled.RegionNames, filled.RegionCodes);
     return filled;
   }();
-  static const RegionLookup regions(lists.RegionNames, lists.RegionCodes);
-  const LogLine log = [](std::string_view) {};
-  const RadioType radio_type = data[0] & 1 ? kMd2017 : kMd9600;
-  const DisplayFormat display_format = (data[0] >> 1) & 1 ? kCompact : kFieldPerLine;
+  static const userdb::conversion::RegionLookup regions(lists.RegionNames, lists.RegionCodes);
+  const userdb::conversion::LogLine log = [](std::string_view) {};
+  const userdb::conversion::RadioType radio_type =
+      data[0] & 1 ? userdb::conversion::kMd2017 : userdb::conversion::kMd9600;
+  const userdb::conversion::DisplayFormat display_format =
+      (data[0] >> 1) & 1 ? userdb::conversion::kCompact : userdb::conversion::kFieldPerLine;
   const std::string_view line(reinterpret_cast<const char*>(data) + 1, size - 1);
 
-  const std::string cleaned = BlankToSonderzeichen(line);
+  const std::string cleaned = userdb::conversion::BlankToSonderzeichen(line);
   Check(cleaned.find_first_of("\"() ") == std::string::npos);
-  SplitFields(cleaned, lists.FieldList);
+  userdb::conversion::SplitFields(cleaned, lists.FieldList);
   for (int i = 0; i < lists.FieldList.Count(); ++i) {
     for (const char byte : lists.FieldList.Get(i)) {
       Check(byte != ',' && static_cast<unsigned char>(byte) > 0x20);
@@ -45,11 +47,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string line_text = id;
   try {
     if (lists.FieldList.Count() >= 6) {
-      Check(ComposeDisplayName(lists.FieldList, log).size() == 15);
+      Check(userdb::conversion::ComposeDisplayName(lists.FieldList, log).size() == 15);
     }
-    ComposeContactLine(radio_type, display_format, {lists.FieldList, regions, log}, line_text);
+    userdb::conversion::ComposeContactLine(radio_type, display_format,
+                                           {lists.FieldList, regions, log}, line_text);
     Check(lists.FieldList.Count() >= 7);
-  } catch (const ListIndexError&) {
+  } catch (const userdb::conversion::ListIndexError&) {
     Check(lists.FieldList.Count() < 7);
   }
   Check(line_text.compare(0, id.size(), id) == 0);

@@ -19,6 +19,8 @@
 #include "tests/support/temp_folder.h"
 #include "tests/support/unprivileged_child.h"
 
+namespace userdb::conversion {
+
 namespace {
 
 using test_support::ReadFile;
@@ -180,7 +182,7 @@ TEST_F(ConversionRunTest, MissingInputFailsBeforeAnythingIsLogged) {
   try {
     Run("missing.bin");
     FAIL() << "no failure";
-  } catch (const FileOpenError& error) {
+  } catch (const platform::FileOpenError& error) {
     EXPECT_EQ(error.Message(), "Datei " + folder_.Path() +
                                    "/missing.bin kann nicht ge\xF6"
                                    "ffnet werden. "
@@ -200,7 +202,7 @@ TEST_F(ConversionRunTest, InputHeldOpenForWritingByAnotherProcessCannotBeOpened)
       {
         try {
           Run(input);
-        } catch (const FileOpenError& error) {
+        } catch (const platform::FileOpenError& error) {
           EXPECT_EQ(error.Message(), "Datei " + input +
                                          " kann nicht ge\xF6"
                                          "ffnet werden. "
@@ -208,7 +210,7 @@ TEST_F(ConversionRunTest, InputHeldOpenForWritingByAnotherProcessCannotBeOpened)
           throw;
         }
       },
-      FileOpenError);
+      platform::FileOpenError);
   writer.Release();
   EXPECT_TRUE(log_.empty());
   // Once the writer is gone, the file reads.
@@ -224,7 +226,7 @@ TEST_F(ConversionRunTest, OutputThatCannotBeCreatedEndsTheLogAtTheFormatLines) {
   const int result = test_support::RunInUnprivilegedChild([&] {
     try {
       Run(input, kMd2017, kFieldPerLine);
-    } catch (const FileCreateError& error) {
+    } catch (const platform::FileCreateError& error) {
       const bool message_right =
           error.Message() == "Datei \"" + (folder_ / "contacts_users_1.csv") +
                                  "\" kann nicht erstellt werden. Permission denied";
@@ -246,7 +248,7 @@ TEST_F(ConversionRunTest, FullDiskKeepsTheEarlierOutputWhole) {
   const int result = test_support::RunWithFileSizeLimit(1000, [&] {
     try {
       Run(input);
-    } catch (const StreamWriteError& error) {
+    } catch (const platform::StreamWriteError& error) {
       return error.Message() == "Stream-Schreibfehler" &&
                      log_.back() == "Output format used for type: MD-9600/RT90"
                  ? 0
@@ -259,3 +261,5 @@ TEST_F(ConversionRunTest, FullDiskKeepsTheEarlierOutputWhole) {
 }
 
 }  // namespace
+
+}  // namespace userdb::conversion

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+namespace userdb::conversion {
+
 namespace {
 
 int16_t PercentageFor(int32_t total, int32_t parts) {
@@ -69,3 +71,5 @@ TEST(ProgressPercentageTest, ReportsOnlyChangesOfThePercentage) {
 }
 
 }  // namespace
+
+}  // namespace userdb::conversion

@@ -8,6 +8,8 @@
 
 #include "conversion/region_table.h"
 
+namespace userdb::conversion {
+
 namespace {
 
 std::vector<std::string> Fields(const StringList& list) {
@@ -204,3 +206,5 @@ TEST(JoinFieldsTest, JoinsWithCommasAsSplit) {
 }
 
 }  // namespace
+
+}  // namespace userdb::conversion

@@ -11,6 +11,8 @@
 #include "conversion/transform_command.h"
 #include "tests/support/temp_folder.h"
 
+namespace userdb::conversion {
+
 namespace {
 
 using test_support::ReadFile;
@@ -56,3 +58,5 @@ INSTANTIATE_TEST_SUITE_P(Layouts, SampleContactsTest,
                          [](const auto& case_info) { return std::string(case_info.param.name); });
 
 }  // namespace
+
+}  // namespace userdb::conversion

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+namespace userdb::conversion {
+
 namespace {
 
 std::vector<std::string> Load(const std::string& bytes) {
@@ -92,3 +94,5 @@ TEST(StringListTest, ClearEmptiesForReuse) {
 }
 
 }  // namespace
+
+}  // namespace userdb::conversion

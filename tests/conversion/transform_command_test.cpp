@@ -12,6 +12,8 @@
 
 #include "tests/support/temp_folder.h"
 
+namespace userdb::conversion {
+
 namespace {
 
 using test_support::TempFolder;
@@ -101,3 +103,5 @@ TEST(CreateConversionListsTest, FillsTheRegionTableOnly) {
 }
 
 }  // namespace
+
+}  // namespace userdb::conversion

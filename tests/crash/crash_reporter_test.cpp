@@ -5,6 +5,8 @@
 #include "platform/module_section.h"
 #include "platform/path.h"
 
+namespace userdb::crash {
+
 namespace {
 
 void FunctionOfThisProgram() {}
@@ -20,15 +22,17 @@ TEST(CrashReporter, ReadsTheSettingsOfThisProgram) {
 
 TEST(CrashReporter, KeepsBugReportsBesideTheProgram) {
   CrashReporter reporter;
-  EXPECT_EQ(reporter.Folders().program, FolderPart(ExecutablePath()));
+  EXPECT_EQ(reporter.Folders().program, platform::FolderPart(platform::ExecutablePath()));
   EXPECT_FALSE(reporter.Folders().user_state.empty());
 }
 
 TEST(CrashReporter, ItsOwnMessagesGoToStandardErrorUntilItHasAWindow) {
   CrashReporter reporter;
   ::testing::internal::CaptureStderr();
-  reporter.Box().Show(kCrashReporterCaption, "Interner Fehler", MessageKind::kError);
+  reporter.Box().Show(kCrashReporterCaption, "Interner Fehler", platform::MessageKind::kError);
   EXPECT_EQ(::testing::internal::GetCapturedStderr(), "Quorvex: Interner Fehler\n");
 }
 
 }  // namespace
+
+}  // namespace userdb::crash

@@ -9,10 +9,10 @@
 #include "platform/unique_fd.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  const UniqueFd file(memfd_create("elf", MFD_CLOEXEC));
+  const userdb::platform::UniqueFd file(memfd_create("elf", MFD_CLOEXEC));
   if (!file.Valid() || write(file.Get(), data, size) != static_cast<ssize_t>(size)) return 0;
   const std::string path = "/proc/self/fd/" + std::to_string(file.Get());
-  ReadElfSection(path, "TQUORVEX");
-  ReadElfSection(path, ".shstrtab");
+  userdb::platform::ReadElfSection(path, "TQUORVEX");
+  userdb::platform::ReadElfSection(path, ".shstrtab");
   return 0;
 }

@@ -18,6 +18,8 @@
 #include "tests/support/file_held_elsewhere.h"
 #include "tests/support/temp_folder.h"
 
+namespace userdb::platform {
+
 namespace {
 
 using namespace std::chrono_literals;
@@ -102,3 +104,5 @@ TEST(LockedFileTest, StaleTemporaryFilesOfTheSameFileAreRemovedOnTheNextWrite) {
 }
 
 }  // namespace
+
+}  // namespace userdb::platform

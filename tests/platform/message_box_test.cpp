@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+namespace userdb::platform {
+
 namespace {
 
 TEST(StandardErrorMessageBox, WritesCaptionAndTextAsOneUtf8Line) {
@@ -17,3 +19,5 @@ TEST(StandardErrorMessageBox, WritesCaptionAndTextAsOneUtf8Line) {
 }
 
 }  // namespace
+
+}  // namespace userdb::platform

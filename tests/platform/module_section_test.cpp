@@ -13,6 +13,8 @@
 
 #include "tests/support/temp_folder.h"
 
+namespace userdb::platform {
+
 namespace {
 
 using test_support::TempFolder;
@@ -261,3 +263,5 @@ TEST(ReadModuleSection, ReadsNoFileForAModuleNamedWithoutFolder) {
 }
 
 }  // namespace
+
+}  // namespace userdb::platform

@@ -4,6 +4,8 @@
 
 #include "platform/display_text.h"
 
+namespace userdb::platform {
+
 namespace {
 
 using namespace std::string_literals;
@@ -110,3 +112,5 @@ TEST(Utf8FromUtf16Le, ConvertsPairsAndReplacesLoneSurrogates) {
 }
 
 }  // namespace
+
+}  // namespace userdb::platform

@@ -13,6 +13,8 @@
 #include "platform/user_folders.h"
 #include "tests/support/temp_folder.h"
 
+namespace userdb::platform {
+
 namespace {
 
 TEST(EqualIgnoringCase1252Test, PairsLettersOnly) {
@@ -116,3 +118,5 @@ TEST(SystemErrorTextTest, EndsWithoutFullStopOrBlanks) {
 }
 
 }  // namespace
+
+}  // namespace userdb::platform

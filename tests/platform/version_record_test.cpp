@@ -9,6 +9,8 @@
 #include "platform/module_section.h"
 #include "tests/support/temp_folder.h"
 
+namespace userdb::platform {
+
 namespace {
 
 using test_support::TempFolder;
@@ -82,3 +84,5 @@ TEST(BuiltProgram, WithoutRecordSaysTheValueIsNotAvailable) {
 }
 
 }  // namespace
+
+}  // namespace userdb::platform

@@ -18,6 +18,8 @@
 #include "tests/support/temp_folder.h"
 #include "tests/support/unprivileged_child.h"
 
+namespace userdb::platform {
+
 namespace {
 
 using test_support::ReadFile;
@@ -247,3 +249,5 @@ TEST(ReadWholeFileTest, AFileOf2GiBIsRefusedBeforeAnyMemoryIsTaken) {
 }
 
 }  // namespace
+
+}  // namespace userdb::platform

@@ -7,11 +7,14 @@
 
 #include "platform/case_insensitive_1252.h"
 
+namespace userdb::settings {
+
 namespace {
 
 // Extensions this test's system knows, in any letter case.
 bool Known(std::string_view extension) {
-  return EqualIgnoringCase1252(extension, "txt") || EqualIgnoringCase1252(extension, "csv");
+  return platform::EqualIgnoringCase1252(extension, "txt") ||
+         platform::EqualIgnoringCase1252(extension, "csv");
 }
 
 struct CompletionCase {
@@ -57,3 +60,5 @@ INSTANTIATE_TEST_SUITE_P(
                       CompletionCase{"/data/UserDb", "*.*", "*.bin", "/data/UserDb"}));
 
 }  // namespace
+
+}  // namespace userdb::settings

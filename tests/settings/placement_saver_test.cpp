@@ -16,6 +16,8 @@
 #include "tests/support/recording_message_box.h"
 #include "tests/support/unprivileged_child.h"
 
+namespace userdb::settings {
+
 void PrintTo(const WindowRectangle& r, std::ostream* out) {
   *out << "(" << r.left << ", " << r.top << ", " << r.right << ", " << r.bottom << ")";
 }
@@ -148,7 +150,7 @@ TEST_F(PlacementTest, AValueOfAnotherTypeLeavesTheWindowAsDesigned) {
     try {
       PlacementSaver(store_, window, box).RestorePlacement();
       ADD_FAILURE() << "restored from " << stored;
-    } catch (const RegistryError& error) {
+    } catch (const registry::RegistryError& error) {
       EXPECT_EQ(error.Message(), message);
     }
     EXPECT_TRUE(window.calls.empty()) << stored;
@@ -177,7 +179,7 @@ TEST_F(PlacementTest, TheFirstReadCreatesTheBaseKeyButNotTheSection) {
   FakeWindow window;
   test_support::RecordingMessageBox box;
   PlacementSaver(store_, window, box).PrepareInitialPosition();
-  const Hive stored = StoredHive();
+  const registry::Hive stored = StoredHive();
   ASSERT_NE(stored.FindKey("Software\\ZID"), nullptr);
   EXPECT_EQ(stored.FindKey("Software\\ZID\\FormPosAndSize"), nullptr);
   EXPECT_TRUE(window.calls.empty());
@@ -190,17 +192,18 @@ TEST_F(PlacementTest, SavingWritesTheValuesInOrderWithTheirTypes) {
   test_support::RecordingMessageBox box;
   PlacementSaver(store_, window, box).SavePlacement();
 
-  const Hive stored = StoredHive();
-  const RegistryKey* section = stored.FindKey("Software\\ZID\\FormPosAndSize");
+  const registry::Hive stored = StoredHive();
+  const registry::RegistryKey* section = stored.FindKey("Software\\ZID\\FormPosAndSize");
   ASSERT_NE(section, nullptr);
-  EXPECT_EQ(section->Values(), (std::vector<RegistryValue>{
-                                   {"Maximized", registry_type::kString, "1\0"s},
-                                   {"Left", registry_type::kDword, DwordData(100)},
-                                   {"Top", registry_type::kDword, DwordData(50)},
-                                   {"Right", registry_type::kDword, DwordData(700)},
-                                   {"Bottom", registry_type::kDword, DwordData(500)},
-                                   {"Saved", registry_type::kString, "1\0"s},
-                               }));
+  EXPECT_EQ(section->Values(),
+            (std::vector<registry::RegistryValue>{
+                {"Maximized", registry::registry_type::kString, "1\0"s},
+                {"Left", registry::registry_type::kDword, registry::DwordData(100)},
+                {"Top", registry::registry_type::kDword, registry::DwordData(50)},
+                {"Right", registry::registry_type::kDword, registry::DwordData(700)},
+                {"Bottom", registry::registry_type::kDword, registry::DwordData(500)},
+                {"Saved", registry::registry_type::kString, "1\0"s},
+            }));
   EXPECT_TRUE(box.Shown().empty());
 
   // What was saved is restored, also the normal rectangle of a maximized window.
@@ -217,15 +220,18 @@ TEST_F(PlacementTest, AnIntegerStoredAsStringIsWrittenBackAsDecimalString) {
   test_support::RecordingMessageBox box;
   PlacementSaver(store_, window, box).SavePlacement();
 
-  const Hive stored = StoredHive();
-  const RegistryKey* section = stored.FindKey("Software\\ZID\\FormPosAndSize");
-  EXPECT_EQ(*section->FindValue("Left"), (RegistryValue{"Left", registry_type::kString, "-20\0"s}));
-  EXPECT_EQ(*section->FindValue("Top"),
-            (RegistryValue{"Top", registry_type::kDword, DwordData(40)}));
+  const registry::Hive stored = StoredHive();
+  const registry::RegistryKey* section = stored.FindKey("Software\\ZID\\FormPosAndSize");
+  EXPECT_EQ(*section->FindValue("Left"),
+            (registry::RegistryValue{"Left", registry::registry_type::kString, "-20\0"s}));
+  EXPECT_EQ(
+      *section->FindValue("Top"),
+      (registry::RegistryValue{"Top", registry::registry_type::kDword, registry::DwordData(40)}));
   EXPECT_EQ(*section->FindValue("Right"),
-            (RegistryValue{"Right", registry_type::kDword, DwordData(600)}));
+            (registry::RegistryValue{"Right", registry::registry_type::kDword,
+                                     registry::DwordData(600)}));
   EXPECT_EQ(*section->FindValue("Maximized"),
-            (RegistryValue{"Maximized", registry_type::kString, "0\0"s}));
+            (registry::RegistryValue{"Maximized", registry::registry_type::kString, "0\0"s}));
 }
 
 // The folder is made read-only; the child saves as an unprivileged user and reports
@@ -246,12 +252,12 @@ TEST_F(PlacementTest, ARefusedWriteIsShownInAnErrorBoxAndEndsTheSaving) {
     chmod(Folder().c_str(), 0555);
     const int result = test_support::RunInUnprivilegedChild([&] {
       std::ostringstream diagnostics;
-      RegistryStore store(HivePath(), diagnostics);
+      registry::RegistryStore store(HivePath(), diagnostics);
       FakeWindow window;
       test_support::RecordingMessageBox box;
       PlacementSaver(store, window, box).SavePlacement();
       const std::vector<test_support::ShownMessage> expected{
-          {"Fehler", message, MessageKind::kError}};
+          {"Fehler", message, platform::MessageKind::kError}};
       return box.Shown() == expected ? 0 : 1;
     });
     EXPECT_EQ(result, 0) << message;
@@ -262,19 +268,19 @@ TEST_F(PlacementTest, ARefusedWriteIsShownInAnErrorBoxAndEndsTheSaving) {
 // A disk that fills up after the first value: the values after it are not written.
 TEST_F(PlacementTest, ValuesAfterAFailedWriteAreNotWritten) {
   WriteHive(Section("\"Saved\"=\"1\"\n"));
-  Hive after_first_value = StoredHive();
+  registry::Hive after_first_value = StoredHive();
   after_first_value.CreateKey("Software\\ZID\\FormPosAndSize")
-      .SetValue({"Maximized", registry_type::kString, "0\0"s});
-  const std::string expected = FormatRegedit4(after_first_value);
+      .SetValue({"Maximized", registry::registry_type::kString, "0\0"s});
+  const std::string expected = registry::FormatRegedit4(after_first_value);
 
   const int result = test_support::RunWithFileSizeLimit(expected.size(), [&] {
     std::ostringstream diagnostics;
-    RegistryStore store(HivePath(), diagnostics);
+    registry::RegistryStore store(HivePath(), diagnostics);
     FakeWindow window;
     test_support::RecordingMessageBox box;
     PlacementSaver(store, window, box).SavePlacement();
     const std::vector<test_support::ShownMessage> shown{
-        {"Fehler", "Fehler beim Setzen der Daten f\xFCr 'Left'", MessageKind::kError}};
+        {"Fehler", "Fehler beim Setzen der Daten f\xFCr 'Left'", platform::MessageKind::kError}};
     return box.Shown() == shown ? 0 : 1;
   });
   EXPECT_EQ(result, 0);
@@ -305,3 +311,5 @@ TEST_F(PlacementTest, TheHiveFileReadsWellByEye) {
 }
 
 }  // namespace
+
+}  // namespace userdb::settings

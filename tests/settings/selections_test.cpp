@@ -11,6 +11,8 @@
 #include "tests/platform/registry/hive_file_fixture.h"
 #include "tests/support/unprivileged_child.h"
 
+namespace userdb::settings {
+
 namespace {
 
 using namespace std::string_literals;
@@ -115,7 +117,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(SelectionsTest, FirstLoadCreatesTheTypeKeysEmptyButNotTheFolderKey) {
   FakeControls controls;
   LoadSelections(store_, controls);
-  const Hive stored = StoredHive();
+  const registry::Hive stored = StoredHive();
   for (const char* key : {"Software\\ZID\\RadioType", "Software\\ZID\\LineType"}) {
     ASSERT_NE(stored.FindKey(key), nullptr) << key;
     EXPECT_TRUE(stored.FindKey(key)->Values().empty()) << key;
@@ -138,7 +140,7 @@ TEST_F(SelectionsTest, PathOfAnotherTypeWithDataStopsTheLoading) {
   try {
     LoadSelections(store_, controls);
     ADD_FAILURE() << "loaded a path of the wrong type";
-  } catch (const RegistryDataTypeError& error) {
+  } catch (const registry::RegistryDataTypeError& error) {
     EXPECT_EQ(error.Message(), "Ung\xFCltiger Datentyp f\xFCr 'Path'");
   }
   EXPECT_EQ(controls.initial_folder, "");
@@ -154,13 +156,16 @@ class StoreSelectionsTest
 
 TEST_P(StoreSelectionsTest, StoresTheFolderPartUpToTheLastSlash) {
   StoreSelections(store_, GetParam().first, 1, 0);
-  const Hive stored = StoredHive();
+  const registry::Hive stored = StoredHive();
   EXPECT_EQ(*stored.FindKey("Software\\ZID\\DefaultUserbinPath")->FindValue("Path"),
-            (RegistryValue{"Path", registry_type::kString, GetParam().second + "\0"s}));
-  EXPECT_EQ(*stored.FindKey("Software\\ZID\\RadioType")->FindValue("Type"),
-            (RegistryValue{"Type", registry_type::kDword, DwordData(1)}));
-  EXPECT_EQ(*stored.FindKey("Software\\ZID\\LineType")->FindValue("Format"),
-            (RegistryValue{"Format", registry_type::kDword, DwordData(0)}));
+            (registry::RegistryValue{"Path", registry::registry_type::kString,
+                                     GetParam().second + "\0"s}));
+  EXPECT_EQ(
+      *stored.FindKey("Software\\ZID\\RadioType")->FindValue("Type"),
+      (registry::RegistryValue{"Type", registry::registry_type::kDword, registry::DwordData(1)}));
+  EXPECT_EQ(
+      *stored.FindKey("Software\\ZID\\LineType")->FindValue("Format"),
+      (registry::RegistryValue{"Format", registry::registry_type::kDword, registry::DwordData(0)}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, StoreSelectionsTest,
@@ -188,11 +193,11 @@ TEST_F(SelectionsTest, RefusedStoreRaisesTheErrorForThePath) {
   chmod(Folder().c_str(), 0555);
   const int result = test_support::RunInUnprivilegedChild([&] {
     std::ostringstream diagnostics;
-    RegistryStore store(HivePath(), diagnostics);
+    registry::RegistryStore store(HivePath(), diagnostics);
     try {
       StoreSelections(store, "/data/UserDb.bin", 0, 1);
       return 1;
-    } catch (const RegistryDataWriteError& error) {
+    } catch (const registry::RegistryDataWriteError& error) {
       return error.Message() == "Fehler beim Setzen der Daten f\xFCr 'Path'" ? 0 : 2;
     }
   });
@@ -201,3 +206,5 @@ TEST_F(SelectionsTest, RefusedStoreRaisesTheErrorForThePath) {
 }
 
 }  // namespace
+
+}  // namespace userdb::settings

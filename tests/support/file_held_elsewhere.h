@@ -9,7 +9,7 @@
 
 #include <string>
 
-namespace test_support {
+namespace userdb::test_support {
 
 class FileHeldElsewhere {
  public:
@@ -57,4 +57,4 @@ class FileHeldElsewhere {
   bool held_ = false;
 };
 
-}  // namespace test_support
+}  // namespace userdb::test_support

@@ -8,19 +8,19 @@
 
 #include "platform/message_box.h"
 
-namespace test_support {
+namespace userdb::test_support {
 
 struct ShownMessage {
   std::string caption;
   std::string text;
-  MessageKind kind = MessageKind::kNotice;
+  platform::MessageKind kind = platform::MessageKind::kNotice;
 
   friend bool operator==(const ShownMessage&, const ShownMessage&) = default;
 };
 
-class RecordingMessageBox : public MessageBox {
+class RecordingMessageBox : public platform::MessageBox {
  public:
-  void Show(std::string_view caption, std::string_view text, MessageKind kind) override {
+  void Show(std::string_view caption, std::string_view text, platform::MessageKind kind) override {
     const std::lock_guard lock(mutex_);
     shown_.push_back({std::string(caption), std::string(text), kind});
   }
@@ -35,4 +35,4 @@ class RecordingMessageBox : public MessageBox {
   std::vector<ShownMessage> shown_;
 };
 
-}  // namespace test_support
+}  // namespace userdb::test_support

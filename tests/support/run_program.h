@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace test_support {
+namespace userdb::test_support {
 
 struct ProgramResult {
   int exit_code = -1;  // -1 when the program did not end normally
@@ -62,4 +62,4 @@ inline ProgramResult RunProgram(const std::vector<std::string>& arguments,
   return result;
 }
 
-}  // namespace test_support
+}  // namespace userdb::test_support

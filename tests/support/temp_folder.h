@@ -14,7 +14,7 @@
 #include <string>
 #include <string_view>
 
-namespace test_support {
+namespace userdb::test_support {
 
 class TempFolder {
  public:
@@ -74,4 +74,4 @@ inline void MakeOlder(const std::string& path, std::chrono::seconds age) {
   }
 }
 
-}  // namespace test_support
+}  // namespace userdb::test_support

@@ -10,7 +10,7 @@
 #include <fstream>
 #include <functional>
 
-namespace test_support {
+namespace userdb::test_support {
 
 // The user root drops to, so that permission bits refuse as they do for a normal user.
 inline constexpr uid_t kUnprivilegedId = 65534;
@@ -65,4 +65,4 @@ inline int RunWithMemoryLimit(rlim_t extra_bytes, const std::function<int()>& bo
   });
 }
 
-}  // namespace test_support
+}  // namespace userdb::test_support

@@ -10,23 +10,33 @@
 #include "platform/display_text.h"
 #include "platform/whole_file.h"
 
-int main(int argc, char** argv) {
+namespace userdb::crash {
+
+int MakeSettingsStream(int argc, char** argv) {
   if (argc != 3) {
     std::fputs("usage: make_settings_stream SOURCE STREAM\n", stderr);
     return 2;
   }
   const std::string source_path = argv[1];
   try {
-    PropertyList properties = ParseSettingsSource(ReadWholeFile(source_path));
+    PropertyList properties = ParseSettingsSource(platform::ReadWholeFile(source_path));
     EncipherStoredPasswords(properties);
     SettingsStreamWriter writer;
     for (const Property& property : properties.Items()) writer.Add(property);
-    WriteWholeFile(argv[2], writer.Finish());
+    platform::WriteWholeFile(argv[2], writer.Finish());
     return 0;
   } catch (const SettingsSourceError& error) {
-    std::fprintf(stderr, "%s: %s\n", source_path.c_str(), DisplayUtf8(error.Message()).c_str());
+    std::fprintf(stderr, "%s: %s\n", source_path.c_str(),
+                 platform::DisplayUtf8(error.Message()).c_str());
   } catch (const Exception& error) {
-    std::fprintf(stderr, "make_settings_stream: %s\n", DisplayUtf8(error.Message()).c_str());
+    std::fprintf(stderr, "make_settings_stream: %s\n",
+                 platform::DisplayUtf8(error.Message()).c_str());
   }
   return 1;
+}
+
+}  // namespace userdb::crash
+
+int main(int argc, char** argv) {
+  return userdb::crash::MakeSettingsStream(argc, argv);
 }

@@ -5,6 +5,8 @@
 
 #include "platform/text_encoding.h"
 
+namespace userdb::crash {
+
 namespace {
 
 constexpr std::string_view kBlanks = " \t";
@@ -25,7 +27,7 @@ std::string_view TakeWord(std::string_view& text) {
 }
 
 std::string InCodePage(std::string_view utf8, int line_number, std::string_view what) {
-  const auto converted = Windows1252FromUtf8(utf8);
+  const auto converted = platform::Windows1252FromUtf8(utf8);
   if (!converted) {
     throw SettingsSourceError(line_number,
                               std::string(what) + " is not UTF-8 text of Windows-1252 characters");
@@ -88,3 +90,5 @@ PropertyList ParseSettingsSource(std::string_view source) {
   }
   return properties;
 }
+
+}  // namespace userdb::crash

@@ -12,6 +12,8 @@
 #include "crash/config/property_list.h"
 #include "platform/exception.h"
 
+namespace userdb::crash {
+
 // A line of the source that is not a property as above.
 class SettingsSourceError : public Exception {
  public:
@@ -20,3 +22,5 @@ class SettingsSourceError : public Exception {
 };
 
 PropertyList ParseSettingsSource(std::string_view source);
+
+}  // namespace userdb::crash

@@ -15,6 +15,8 @@
 #include "tests/crash/config/property_printer.h"
 #include "tests/support/temp_folder.h"
 
+namespace userdb::crash {
+
 namespace {
 
 using test_support::TempFolder;
@@ -172,7 +174,7 @@ std::string ExpectedStream() {
 TEST(BuiltRecord, EveryProgramCarriesEveryPropertyInStreamOrder) {
   for (const char* program : kProgramsWithSettings) {
     SCOPED_TRACE(program);
-    const auto stream = ReadElfSection(program, kSettingsSection);
+    const auto stream = platform::ReadElfSection(program, kSettingsSection);
     ASSERT_TRUE(stream);
     const auto parsed = ParseSettingsStream(*stream);
     ASSERT_TRUE(parsed);
@@ -184,7 +186,7 @@ TEST(BuiltRecord, EveryProgramCarriesEveryPropertyInStreamOrder) {
 }
 
 TEST(BuiltRecord, TextsAreStoredInWindows1252) {
-  const auto stream = ReadElfSection(kProgramsWithSettings[0], kSettingsSection);
+  const auto stream = platform::ReadElfSection(kProgramsWithSettings[0], kSettingsSection);
   ASSERT_TRUE(stream);
   using namespace std::string_literals;
   EXPECT_NE(stream->find("\x0B"
@@ -205,7 +207,7 @@ class ThisProcess : public ::testing::Test {
   }
 
   ProcessModuleCatalog catalog_;
-  StandardErrorMessageBox box_;
+  platform::StandardErrorMessageBox box_;
   SettingsRegistry registry_{catalog_, box_};
 };
 
@@ -272,7 +274,8 @@ TEST(BuiltRecord, ADeployerReplacesTheRecordOfABuiltProgram) {
                        Quoted(folder / "settings.tpf0") + " " + Quoted(program)),
             0);
 
-  const auto parsed = ParseSettingsStream(ReadElfSection(program, kSettingsSection).value_or(""));
+  const auto parsed =
+      ParseSettingsStream(platform::ReadElfSection(program, kSettingsSection).value_or(""));
   ASSERT_TRUE(parsed);
   ASSERT_NE(parsed->properties.Find("MailAddr"), nullptr);
   EXPECT_EQ(parsed->properties.Find("MailAddr")->text_value, "fehler@example.org");
@@ -294,3 +297,5 @@ TEST(SettingsStreamTool, RefusesABrokenSourceAndWritesNothing) {
 }
 
 }  // namespace
+
+}  // namespace userdb::crash

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+namespace userdb::crash {
+
 namespace {
 
 // A program that keeps its version in a variable, as "VersionVar" names it.
@@ -14,7 +16,7 @@ const char* volatile unmapped_variable = nullptr;
 class ModuleVersionTextTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    const auto found = ModuleContaining(const_cast<const char**>(&version_variable));
+    const auto found = platform::ModuleContaining(const_cast<const char**>(&version_variable));
     ASSERT_TRUE(found);
     module_ = *found;
   }
@@ -24,7 +26,7 @@ class ModuleVersionTextTest : public ::testing::Test {
     return static_cast<int32_t>(reinterpret_cast<uintptr_t>(variable) - module_.load_bias);
   }
 
-  LoadedModule module_;
+  platform::LoadedModule module_;
 };
 
 TEST_F(ModuleVersionTextTest, TheFileVersionWithoutVersionVariable) {
@@ -48,3 +50,5 @@ TEST_F(ModuleVersionTextTest, TheFileVersionWhenTheVariableLeadsNowhere) {
 }
 
 }  // namespace
+
+}  // namespace userdb::crash

@@ -4,6 +4,8 @@
 
 #include "tests/crash/config/property_printer.h"
 
+namespace userdb::crash {
+
 namespace {
 
 using namespace std::string_literals;
@@ -64,3 +66,5 @@ TEST(StoredPasswords, APasswordThatIsNoTextIsLeftAlone) {
 }
 
 }  // namespace
+
+}  // namespace userdb::crash

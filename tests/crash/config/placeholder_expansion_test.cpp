@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+namespace userdb::crash {
+
 namespace {
 
 PlaceholderValues AllValues() {
@@ -98,3 +100,5 @@ TEST(CurrentLocalTime, IsAPlausibleLocalTime) {
 }
 
 }  // namespace
+
+}  // namespace userdb::crash

@@ -4,6 +4,8 @@
 
 #include "tests/crash/config/property_printer.h"
 
+namespace userdb::crash {
+
 namespace {
 
 PropertyList ListOf(std::initializer_list<Property> properties) {
@@ -78,3 +80,5 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& case_info) { return std::string(case_info.param.what); });
 
 }  // namespace
+
+}  // namespace userdb::crash

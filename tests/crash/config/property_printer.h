@@ -6,6 +6,8 @@
 #include "crash/config/property_list.h"
 #include "platform/display_text.h"
 
+namespace userdb::crash {
+
 inline void PrintTo(const Property& property, std::ostream* out) {
   *out << property.name;
   switch (property.kind) {
@@ -16,7 +18,9 @@ inline void PrintTo(const Property& property, std::ostream* out) {
       *out << " integer " << property.integer_value;
       break;
     case PropertyKind::kText:
-      *out << " text \"" << DisplayUtf8(property.text_value) << "\"";
+      *out << " text \"" << platform::DisplayUtf8(property.text_value) << "\"";
       break;
   }
 }
+
+}  // namespace userdb::crash

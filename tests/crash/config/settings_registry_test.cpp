@@ -13,10 +13,12 @@
 #include "tests/crash/config/property_printer.h"
 #include "tests/support/recording_message_box.h"
 
+namespace userdb::crash {
+
 namespace {
 
 struct FakeModule {
-  LoadedModule module;
+  platform::LoadedModule module;
   uintptr_t start = 0, end = 0;       // its code and data
   std::optional<std::string> stream;  // its settings record
   std::string file_version;
@@ -27,7 +29,7 @@ class FakeCatalog : public ModuleCatalog {
   // Modules are added in ascending address order.
   void Add(FakeModule module) { modules_.push_back(std::move(module)); }
 
-  std::optional<LoadedModule> ModuleContaining(const void* address) const override {
+  std::optional<platform::LoadedModule> ModuleContaining(const void* address) const override {
     const auto at = reinterpret_cast<uintptr_t>(address);
     for (const FakeModule& fake : modules_) {
       if (at >= fake.start && at < fake.end) return fake.module;
@@ -35,19 +37,19 @@ class FakeCatalog : public ModuleCatalog {
     return std::nullopt;
   }
 
-  std::vector<LoadedModule> Modules() const override {
-    std::vector<LoadedModule> modules;
+  std::vector<platform::LoadedModule> Modules() const override {
+    std::vector<platform::LoadedModule> modules;
     for (const FakeModule& fake : modules_) modules.push_back(fake.module);
     return modules;
   }
 
-  std::optional<std::string> SettingsStream(const LoadedModule& module) const override {
+  std::optional<std::string> SettingsStream(const platform::LoadedModule& module) const override {
     const std::lock_guard lock(mutex_);
     ++stream_reads_[module.path];
     return Find(module).stream;
   }
 
-  std::string FileVersion(const LoadedModule& module) const override {
+  std::string FileVersion(const platform::LoadedModule& module) const override {
     return Find(module).file_version;
   }
 
@@ -57,7 +59,7 @@ class FakeCatalog : public ModuleCatalog {
   }
 
  private:
-  const FakeModule& Find(const LoadedModule& module) const {
+  const FakeModule& Find(const platform::LoadedModule& module) const {
     for (const FakeModule& fake : modules_) {
       if (fake.module.path == module.path) return fake;
     }
@@ -216,10 +218,9 @@ TEST_F(SettingsRegistryTest, ParsesEachRecordOnceAndReportsAnUnknownTypeOnce) {
     EXPECT_FALSE(settings->ReadBoolean("Lost"));
   }
   EXPECT_EQ(catalog_.StreamReads("/opt/app/userdb-transform"), 1);
-  EXPECT_EQ(
-      box_.Shown(),
-      (std::vector<test_support::ShownMessage>{
-          {"Quorvex", "Internal error: Invalid settings resource ($1f).", MessageKind::kError}}));
+  EXPECT_EQ(box_.Shown(), (std::vector<test_support::ShownMessage>{
+                              {"Quorvex", "Internal error: Invalid settings resource ($1f).",
+                               platform::MessageKind::kError}}));
 }
 
 TEST_F(SettingsRegistryTest, SettingsHeldOutliveClearingAndAreReadAgainAfterIt) {
@@ -340,3 +341,5 @@ TEST_F(SettingsOverlayTest, SeesLaterWritesToItsModule) {
 }
 
 }  // namespace
+
+}  // namespace userdb::crash

@@ -4,6 +4,8 @@
 
 #include "tests/crash/config/property_printer.h"
 
+namespace userdb::crash {
+
 namespace {
 
 TEST(ParseSettingsSource, ReadsEveryKindInOrder) {
@@ -89,3 +91,5 @@ TEST(ParseSettingsSource, RefusesANameLongerThanAStreamCanHold) {
 }
 
 }  // namespace
+
+}  // namespace userdb::crash

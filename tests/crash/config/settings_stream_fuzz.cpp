@@ -8,12 +8,12 @@
 #include "crash/config/settings_stream_writer.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  const auto parsed =
-      ParseSettingsStream(std::string_view(reinterpret_cast<const char*>(data), size));
+  const auto parsed = userdb::crash::ParseSettingsStream(
+      std::string_view(reinterpret_cast<const char*>(data), size));
   if (!parsed) return 0;
-  SettingsStreamWriter writer;
-  for (const Property& property : parsed->properties.Items()) writer.Add(property);
-  const auto again = ParseSettingsStream(writer.Finish());
+  userdb::crash::SettingsStreamWriter writer;
+  for (const userdb::crash::Property& property : parsed->properties.Items()) writer.Add(property);
+  const auto again = userdb::crash::ParseSettingsStream(writer.Finish());
   if (!again || again->failure_message || again->properties.Items() != parsed->properties.Items()) {
     std::abort();
   }

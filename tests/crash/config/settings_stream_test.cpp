@@ -7,6 +7,8 @@
 #include "crash/config/settings_stream_writer.h"
 #include "tests/crash/config/property_printer.h"
 
+namespace userdb::crash {
+
 namespace {
 
 using namespace std::string_literals;
@@ -212,3 +214,5 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& case_info) { return std::string(case_info.param.what); });
 
 }  // namespace
+
+}  // namespace userdb::crash

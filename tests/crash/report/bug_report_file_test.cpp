@@ -18,6 +18,8 @@
 #include "tests/support/temp_folder.h"
 #include "tests/support/unprivileged_child.h"
 
+namespace userdb::crash {
+
 namespace {
 
 using test_support::FileHeldElsewhere;
@@ -132,7 +134,7 @@ TEST_F(BugReportFileTest, TheSameExceptionReplacesItsEarlierReportAndCountsIt) {
   EXPECT_NE(twice.find("\r\ncallstack crc     : $0a1b2c3d, $00ff00ff, $12345678\r\n"
                        "count             : 2\r\nexception number  : 1\r\n"),
             std::string::npos)
-      << DisplayUtf8(twice);
+      << platform::DisplayUtf8(twice);
   ASSERT_TRUE(Save(repeated.Text()));
   EXPECT_EQ(Saved(), Whole(other) + Whole(Counted(repeated, 3)));
 }
@@ -576,3 +578,5 @@ TEST(UserStateFolderTest, FollowsXdgStateHomeOrTheHomeFolder) {
 }
 
 }  // namespace
+
+}  // namespace userdb::crash

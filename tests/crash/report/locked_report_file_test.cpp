@@ -6,6 +6,8 @@
 
 #include "tests/support/temp_folder.h"
 
+namespace userdb::crash {
+
 namespace {
 
 using test_support::ReadFile;
@@ -55,3 +57,5 @@ TEST(LockedReportFileTest, FileChangedByAnotherProgramAfterLocking) {
 }
 
 }  // namespace
+
+}  // namespace userdb::crash

@@ -12,6 +12,8 @@
 #include "tests/crash/report/sample_report.h"
 #include "tests/support/temp_folder.h"
 
+namespace userdb::crash {
+
 namespace {
 
 using test_support::ReadFile;
@@ -93,3 +95,5 @@ TEST(ReportFileConcurrencyTest, TheSameExceptionFromTwoWritersIsCountedOnce) {
 }
 
 }  // namespace
+
+}  // namespace userdb::crash

@@ -32,16 +32,16 @@ const std::string& NewReport(uint8_t choice) {
 }
 
 std::string_view Value(std::string_view report, std::string_view name) {
-  return ReadHeaderValue(report, name).value_or("");
+  return userdb::crash::ReadHeaderValue(report, name).value_or("");
 }
 
 // The rules read plainly: every hit of the key from the end, each report delimited anew.
 std::string PlainlyUpdated(std::string_view contents, const std::string& report,
-                           const ReportFileRules& rules) {
+                           const userdb::crash::ReportFileRules& rules) {
   std::string present(contents);
   std::string appended = report;
   const std::string_view checksums = Value(report, "callstack crc");
-  const bool is_exception = ReadHeaderValue(report, "exception class").has_value();
+  const bool is_exception = userdb::crash::ReadHeaderValue(report, "exception class").has_value();
   const bool removal =
       is_exception ? rules.duplicates.for_exceptions : rules.duplicates.for_freezes;
   const int32_t definition =
@@ -70,7 +70,8 @@ std::string PlainlyUpdated(std::string_view contents, const std::string& report,
       if (!text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos && fits)
         count = std::stoull(std::string(text));
       if (count != UINT64_MAX) ++count;
-      appended = InsertHeaderLineAfter(report, "callstack crc", "count", std::to_string(count));
+      appended = userdb::crash::InsertHeaderLineAfter(report, "callstack crc", "count",
+                                                      std::to_string(count));
       present = std::string(contents.substr(0, start)) + std::string(contents.substr(end));
       break;
     }
@@ -92,7 +93,7 @@ std::string PlainlyUpdated(std::string_view contents, const std::string& report,
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 3) return 0;
-  ReportFileRules rules;
+  userdb::crash::ReportFileRules rules;
   rules.duplicates.for_exceptions = data[0] & 1;
   rules.duplicates.for_freezes = data[0] & 2;
   rules.duplicates.exception_definition = (data[0] >> 2) & 3;
@@ -102,7 +103,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // A copy of its own, so that the sanitizer sees any read beyond the contents.
   const std::string contents(reinterpret_cast<const char*>(data + 3), size - 3);
 
-  const ReportFileUpdate update = PlanReportFileUpdate(contents, report, rules);
+  const userdb::crash::ReportFileUpdate update = PlanReportFileUpdate(contents, report, rules);
   const std::string& before = update.keeps_contents ? contents : update.remaining;
   if (before + update.appended != PlainlyUpdated(contents, report, rules)) std::abort();
   if (!update.keeps_contents && update.remaining == contents) std::abort();

@@ -7,6 +7,8 @@
 #include "platform/display_text.h"
 #include "tests/crash/report/sample_report.h"
 
+namespace userdb::crash {
+
 namespace {
 
 struct ValueCase {
@@ -76,8 +78,10 @@ TEST(InsertHeaderLineAfterTest, AComposedReportGetsItsCountAtTheChecksumsWidth) 
   EXPECT_NE(counted.find("\r\ncallstack crc     : $0a1b2c3d, $00ff00ff, $12345678\r\n"
                          "count             : 2\r\nexception number  : 1\r\n"),
             std::string::npos)
-      << DisplayUtf8(counted);
+      << platform::DisplayUtf8(counted);
   EXPECT_EQ(ReadHeaderValue(counted, "count"), "2");
 }
 
 }  // namespace
+
+}  // namespace userdb::crash

@@ -12,7 +12,7 @@
 
 #include "crash/config/module_settings.h"
 
-namespace test_support {
+namespace userdb::test_support {
 
 struct SampleReport {
   std::string date_time = "2024-03-07, 14:05:09, 87ms";
@@ -70,16 +70,17 @@ struct SampleReport {
 };
 
 // The settings of this program that the bug report file uses.
-inline std::shared_ptr<const ModuleSettings> ReportFileSettings() {
-  PropertyList properties;
-  properties.Append(TextProperty("BugRepFile", "bugreport.txt"));
-  properties.Append(BooleanProperty("AppendBugReps", true));
-  properties.Append(IntegerProperty("BugRepFileSize", 200000));
-  properties.Append(BooleanProperty("NoDupExcepts", true));
-  properties.Append(BooleanProperty("NoDupFreezes", true));
-  properties.Append(IntegerProperty("DupExceptDef", 1));
-  properties.Append(IntegerProperty("DupFreezeDef", 2));
-  return std::make_shared<ModuleSettings>(SettingsOrigin{}, std::move(properties), nullptr);
+inline std::shared_ptr<const crash::ModuleSettings> ReportFileSettings() {
+  crash::PropertyList properties;
+  properties.Append(crash::TextProperty("BugRepFile", "bugreport.txt"));
+  properties.Append(crash::BooleanProperty("AppendBugReps", true));
+  properties.Append(crash::IntegerProperty("BugRepFileSize", 200000));
+  properties.Append(crash::BooleanProperty("NoDupExcepts", true));
+  properties.Append(crash::BooleanProperty("NoDupFreezes", true));
+  properties.Append(crash::IntegerProperty("DupExceptDef", 1));
+  properties.Append(crash::IntegerProperty("DupFreezeDef", 2));
+  return std::make_shared<crash::ModuleSettings>(crash::SettingsOrigin{}, std::move(properties),
+                                                 nullptr);
 }
 
-}  // namespace test_support
+}  // namespace userdb::test_support

@@ -15,7 +15,7 @@
 #include "tests/platform/registry/registry_value_printer.h"
 #include "tests/support/temp_folder.h"
 
-namespace test_support {
+namespace userdb::test_support {
 
 class HiveFileFixture : public ::testing::Test {
  protected:
@@ -32,7 +32,7 @@ class HiveFileFixture : public ::testing::Test {
   // Writes a regedit file of the given sections.
   void WriteHive(const std::string& sections) const { WriteHiveFile("REGEDIT4\n\n" + sections); }
 
-  Hive StoredHive() const { return ParseRegeditFile(ReadFile(HivePath())); }
+  registry::Hive StoredHive() const { return registry::ParseRegeditFile(ReadFile(HivePath())); }
 
   // The names in the hive file's folder, sorted.
   std::vector<std::string> FolderEntries() const {
@@ -46,7 +46,7 @@ class HiveFileFixture : public ::testing::Test {
 
   TempFolder folder_;
   std::ostringstream diagnostics_;
-  RegistryStore store_{HivePath(), diagnostics_};
+  registry::RegistryStore store_{HivePath(), diagnostics_};
 };
 
-}  // namespace test_support
+}  // namespace userdb::test_support

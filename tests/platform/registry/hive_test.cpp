@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+namespace userdb::registry {
+
 namespace {
 
 std::vector<std::string> KeyPaths(const Hive& hive) {
@@ -100,3 +102,5 @@ TEST(RegistryValueTest, DwordDataIsLittleEndianAndShortDataReadsWithZeroHighByte
 }
 
 }  // namespace
+
+}  // namespace userdb::registry

@@ -8,6 +8,8 @@
 #include "tests/platform/registry/registry_value_printer.h"
 #include "tests/support/temp_folder.h"
 
+namespace userdb::registry {
+
 namespace {
 
 using namespace std::string_literals;
@@ -227,3 +229,5 @@ TEST(RegeditWriterTest, EveryValueReadsBackAsWritten) {
 }
 
 }  // namespace
+
+}  // namespace userdb::registry

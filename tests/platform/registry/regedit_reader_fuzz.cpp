@@ -9,15 +9,17 @@
 #include "platform/registry/regedit_writer.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  Hive hive;
+  userdb::registry::Hive hive;
   try {
-    hive = ParseRegeditFile(std::string_view(reinterpret_cast<const char*>(data), size));
-  } catch (const DamagedRegistryFile&) {
+    hive = userdb::registry::ParseRegeditFile(
+        std::string_view(reinterpret_cast<const char*>(data), size));
+  } catch (const userdb::registry::DamagedRegistryFile&) {
     return 0;
   }
   try {
-    if (!(ParseRegeditFile(FormatRegedit4(hive)) == hive)) std::abort();
-  } catch (const DamagedRegistryFile&) {
+    if (!(userdb::registry::ParseRegeditFile(userdb::registry::FormatRegedit4(hive)) == hive))
+      std::abort();
+  } catch (const userdb::registry::DamagedRegistryFile&) {
     std::abort();
   }
   return 0;

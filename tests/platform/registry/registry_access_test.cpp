@@ -10,6 +10,8 @@
 #include "tests/platform/registry/hive_file_fixture.h"
 #include "tests/support/unprivileged_child.h"
 
+namespace userdb::registry {
+
 namespace {
 
 using namespace std::string_literals;
@@ -218,3 +220,5 @@ TEST_F(RegistryAccessTest, RefusedWriteRaisesTheErrorAndLeavesTheFileWhole) {
 }
 
 }  // namespace
+
+}  // namespace userdb::registry

@@ -24,6 +24,8 @@
 #include "tests/support/file_held_elsewhere.h"
 #include "tests/support/unprivileged_child.h"
 
+namespace userdb::registry {
+
 namespace {
 
 using namespace std::string_literals;
@@ -342,3 +344,5 @@ TEST_F(RegistryFileLocationTest, ConfigFolderComesFromXdgConfigHomeOrHome) {
 }
 
 }  // namespace
+
+}  // namespace userdb::registry

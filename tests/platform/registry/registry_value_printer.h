@@ -5,6 +5,8 @@
 
 #include "platform/registry/registry_value.h"
 
+namespace userdb::registry {
+
 inline void PrintTo(const RegistryValue& value, std::ostream* out) {
   *out << "{\"" << value.name << "\", type " << value.type << ", data";
   for (const char byte : value.data) {
@@ -12,3 +14,5 @@ inline void PrintTo(const RegistryValue& value, std::ostream* out) {
   }
   *out << '}';
 }
+
+}  // namespace userdb::registry
