@@ -138,3 +138,19 @@ void WriteWholeFile(const std::string& path, std::string_view bytes) {
   if (ReplaceableByRename(target) && ReplaceByRename(target, bytes)) return;
   WriteInPlace(target, bytes);
 }
+
+std::optional<std::string> ReadRegularFile(const std::string& path, size_t max_size) {
+  const UniqueFd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  struct stat status {};
+  if (!fd.Valid() || fstat(fd.Get(), &status) != 0 || !S_ISREG(status.st_mode) ||
+      static_cast<uint64_t>(status.st_size) > max_size) {
+    return std::nullopt;
+  }
+  try {
+    std::string bytes = ReadAll(fd.Get(), status.st_size);
+    if (bytes.size() > max_size) return std::nullopt;  // it grew meanwhile
+    return bytes;
+  } catch (const StreamReadError&) {
+    return std::nullopt;
+  }
+}

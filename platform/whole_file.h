@@ -1,6 +1,8 @@
 // Whole-file reads and writes with the sharing rules of this program.
 #pragma once
 
+#include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -20,3 +22,8 @@ std::string ReadWholeFile(const std::string& path);
 // several links, a device) the file is truncated and written in place.
 // Throws FileCreateError (with the full path) or StreamWriteError.
 void WriteWholeFile(const std::string& path, std::string_view bytes);
+
+// The bytes of a regular file of at most `max_size` bytes, without the sharing rules: for
+// files that only this program reads, such as symbol files beside a module. None when the
+// file is missing, no regular file (a FIFO is not waited for), larger, or cannot be read.
+std::optional<std::string> ReadRegularFile(const std::string& path, size_t max_size);
