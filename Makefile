@@ -92,6 +92,7 @@ fuzz: deps
 bench: build
 	$(BUILD_DIR)/bin/conversion_bench
 	$(BUILD_DIR)/bin/report_file_bench
+	$(BUILD_DIR)/bin/symbol_bench
 	bench/run-whole-program $(BUILD_DIR)
 
 format:
