@@ -13,7 +13,9 @@ namespace userdb::crash {
 std::shared_ptr<const ExportTable> ExportTable::Read(const ModuleInfo& module) {
   auto table = std::make_shared<ExportTable>(PrivateTag{}, module.entry_point);
   const auto file = detail::ElfFile::Open(module.readable_path);
-  if (!file) return table;
+  // A file replaced on disk while its module stays loaded is another build: its exports lie
+  // elsewhere.
+  if (!file || (!module.build_id.empty() && file->BuildId() != module.build_id)) return table;
   const auto functions = detail::FunctionSymbols(file->Get(), SHT_DYNSYM);
   size_t room = 0;
   for (const auto& function : functions) room += function.name.size();

@@ -17,7 +17,7 @@ namespace userdb::crash {
 class ExportTable {
  public:
   // The exports of the module's file, at the module's addresses; empty when the file cannot be
-  // read or exports nothing.
+  // read, is another build than the loaded module, or exports nothing.
   static std::shared_ptr<const ExportTable> Read(const ModuleInfo& module);
 
   ExportTable(const ExportTable&) = delete;

@@ -5,6 +5,15 @@ namespace {
 
 constexpr size_t kFirstRoom = 16;
 
+// The same loaded module: one unloaded and loaded again from a rebuilt file differs in its
+// build id or its ranges even at the same place.
+bool SameModule(const ModuleInfo& listed, const ModuleInfo& found) {
+  return listed.handle == found.handle && listed.path == found.path &&
+         listed.build_id == found.build_id && listed.code.start == found.code.start &&
+         listed.code.end == found.code.end && listed.data.start == found.data.start &&
+         listed.data.end == found.data.end;
+}
+
 }  // namespace
 
 ModuleList::ModuleList() {
@@ -23,8 +32,7 @@ std::optional<size_t> ModuleList::Listed(std::optional<ModuleInfo> module) {
   if (!module) return std::nullopt;
   const std::lock_guard lock(mutex_);
   for (size_t i = entries_.size(); i-- > 0;) {
-    const ModuleInfo& listed = *entries_[i].record.info;
-    if (listed.handle == module->handle && listed.path == module->path) return i;
+    if (SameModule(*entries_[i].record.info, *module)) return i;
   }
   if (entries_.size() == entries_.capacity()) entries_.reserve(entries_.capacity() * 2);
   entries_.push_back({{std::make_shared<const ModuleInfo>(std::move(*module)), nullptr}, nullptr});

@@ -30,7 +30,8 @@ class ModuleList {
 
   // The index of the loaded module whose segments hold the address, added the first time it
   // is met; none when no module holds it or its name or headers cannot be read. A module that
-  // was unloaded and replaced by another at the same place gets an entry of its own.
+  // was unloaded and replaced by another at the same place (or by a rebuilt file of the same
+  // name) gets an entry of its own.
   std::optional<size_t> Add(uintptr_t address);
   // The program's own executable, added the first time.
   std::optional<size_t> AddMain();

@@ -45,17 +45,23 @@ std::optional<SymbolData> Described(SymbolData symbols, const char* source,
   return symbols;
 }
 
-// Packed symbols, unless they describe another build than the module's.
+// Symbols describe another build than the loaded module when both name their build ids and
+// these differ: a packed file of an older build, or a library file replaced on disk (by an
+// update) while the old one stays loaded.
+std::optional<SymbolData> OfThisBuild(std::optional<SymbolData> symbols, const ModuleInfo& module) {
+  if (symbols && !module.build_id.empty() && !symbols->build_id.empty() &&
+      symbols->build_id != module.build_id) {
+    return std::nullopt;
+  }
+  return symbols;
+}
+
 std::optional<SymbolData> Unpacked(const std::optional<std::string>& packed,
                                    const ModuleInfo& module) {
   if (!packed) return std::nullopt;
   auto symbols = UnpackSymbols(*packed);
   if (!symbols || !symbols->HasSymbols()) return std::nullopt;
-  if (!module.build_id.empty() && !symbols->build_id.empty() &&
-      symbols->build_id != module.build_id) {
-    return std::nullopt;
-  }
-  return symbols;
+  return OfThisBuild(std::move(symbols), module);
 }
 
 std::optional<SymbolData> FromProgramSection(const ModuleInfo& module) {
@@ -107,7 +113,8 @@ std::shared_ptr<const TMapFile> BuildSymbolTable(const ModuleInfo& module,
   std::optional<SymbolData> symbols;
   if (options.program_section) symbols = FromProgramSection(module);
   if (!symbols && options.debug_info) {
-    symbols = ReadDebugSymbols(module.readable_path, module.path, options.debug_root);
+    symbols = OfThisBuild(ReadDebugSymbols(module.readable_path, module.path, options.debug_root),
+                          module);
   }
   if (!symbols && options.files_beside) symbols = FromFilesBeside(module);
   if (!symbols) return TMapFile::Invalid(module);

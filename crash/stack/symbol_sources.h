@@ -29,7 +29,9 @@ struct SymbolSourceOptions {
 // 3. beside the module, named like its file up to the last "." of the file name: ".map", the
 //    GNU linker's map (linker_map.h), then ".Vostrel", a file in the packed format.
 //    (The JEDI debug format of other platforms has no producer here and is not read.)
-// Packed symbols that describe another build (a different GNU build id) are passed over.
+// Symbols that describe another build than the loaded module (a different GNU build id: an
+// old packed file, a library file replaced on disk while the old one stays loaded) are passed
+// over.
 // Invalid when no source yields symbols; never fails otherwise.
 std::shared_ptr<const TMapFile> BuildSymbolTable(const ModuleInfo& module,
                                                  const SymbolSourceOptions& options = {});

@@ -206,6 +206,24 @@ TEST(SymbolLookupTest, AModuleFileRebuiltMeanwhileIsReadAgainOnTheNextLookUp) {
   EXPECT_EQ(location.public_name, "symtest_first");
 }
 
+// An update replaces a library's file while the old one stays loaded: the new file's
+// symbols and exports would name the old code wrongly.
+TEST(SymbolLookupTest, ALibraryFileReplacedWhileLoadedNamesNothingWrongly) {
+  test_support::TempFolder folder;
+  const std::string path = folder / "libsymtest_updated.so";
+  std::filesystem::copy_file(SYMTEST_DWARF, path);
+  LoadedLibrary library(path);
+  std::filesystem::copy_file(SYMTEST_REBUILT, folder / "new.so");
+  std::filesystem::rename(folder / "new.so", path);
+
+  SymbolLookup lookup;
+  const uintptr_t first = library.Address("symtest_first");
+  EXPECT_FALSE(lookup.LocationInfo(first).found);
+  const uintptr_t handle = lookup.Modules().At(*lookup.Modules().Add(first)).info->handle;
+  EXPECT_EQ(lookup.ExportNameAt(handle, first, false), "");
+  EXPECT_EQ(lookup.NearestExport(handle, first + 1), 0u);
+}
+
 TEST(SymbolLookupTest, ThreadsLookUpAtOnce) {
   LoadedLibrary dwarf(SYMTEST_DWARF);
   LoadedLibrary packed(SYMTEST_PACKED);
