@@ -10,6 +10,7 @@
 #include "crash/stack/elf_file.h"
 #include "crash/stack/map_file_lookup.h"
 #include "crash/stack/packed_symbols.h"
+#include "crash/stack/symbol_lookup.h"
 #include "crash/stack/symbol_sources.h"
 #include "platform/module_section.h"
 
@@ -57,6 +58,14 @@ void BM_LocationInfo(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_LocationInfo);
+
+// The whole way from an address of this process: module list, cache check, table look-up.
+void BM_LocationInfoOfAnAddressInThisProcess(benchmark::State& state) {
+  SymbolLookup lookup;
+  const auto here = reinterpret_cast<uintptr_t>(&BM_LocationInfoOfAnAddressInThisProcess);
+  for (auto _ : state) benchmark::DoNotOptimize(lookup.LocationInfo(here).line);
+}
+BENCHMARK(BM_LocationInfoOfAnAddressInThisProcess);
 
 // Reports the sizes as counters: the packed section, the debug sections, and the share.
 void BM_PackedSectionSize(benchmark::State& state) {

@@ -87,7 +87,7 @@ INSTANTIATE_TEST_SUITE_P(Sources, SymbolLookupVariantTest,
                          ::testing::Values(Variant{"Dwarf", SYMTEST_DWARF, "DWARF, build id "},
                                            Variant{"PackedSection", SYMTEST_PACKED,
                                                    "packed DWARF, build id "}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& test_info) { return std::string(test_info.param.name); });
 
 TEST(SymbolLookupTest, LinkerMapBesideAStrippedLibraryNamesItsGlobalFunctions) {
   LoadedLibrary library(SYMTEST_MAP);
