@@ -1,6 +1,7 @@
 # Entry points for people and CI. Every target installs the Debian packages it needs when
 # they are missing, so that a fresh Debian 12 machine (as root) needs nothing else.
 
+PREFIX         ?= /usr/local
 BUILD_DIR      ?= build
 ASAN_DIR       ?= build-asan
 FUZZ_DIR       ?= build-fuzz
@@ -8,14 +9,14 @@ FUZZ_SECONDS   ?= 60
 JOBS           ?= $(shell nproc)
 
 BUILD_PACKAGES := cmake ninja-build g++ make pkg-config binutils \
-                  libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev qt6-base-dev \
-                  qt6-qpa-plugins fonts-liberation2
+                  libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev libdw-dev libelf-dev \
+                  qt6-base-dev qt6-qpa-plugins fonts-liberation2
 TEST_PACKAGES  := xvfb xauth openbox x11-utils clang-format
 FUZZ_PACKAGES  := clang-14 libclang-rt-14-dev
 
 CMAKE_CONFIG   := -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWARNINGS_AS_ERRORS=ON
 
-.PHONY: all deps test-deps build run test unit-asan gui fuzz bench format format-check clean
+.PHONY: all deps test-deps build install run test unit-asan gui fuzz bench format format-check clean
 
 all: build
 
@@ -42,6 +43,12 @@ test-deps: deps
 build: deps
 	cmake -S . -B $(BUILD_DIR) $(CMAKE_CONFIG)
 	cmake --build $(BUILD_DIR) -j $(JOBS)
+
+# Installs both programs stripped of their debug information (each keeps its packed symbol
+# section, so that its crash reports still name functions and lines), with the desktop entry
+# and icon of the window, under PREFIX; DESTDIR is honoured for staged installs.
+install: build
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD_DIR) --prefix $(PREFIX) --strip
 
 # Converts the bundled sample database in a scratch folder and prints the log.
 run: build
@@ -86,6 +93,7 @@ bench: build
 	$(BUILD_DIR)/bin/conversion_bench
 	$(BUILD_DIR)/bin/report_file_bench
 	$(BUILD_DIR)/bin/registry_hive_bench
+	$(BUILD_DIR)/bin/symbol_bench
 	bench/run-whole-program $(BUILD_DIR)
 
 format:

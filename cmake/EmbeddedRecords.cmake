@@ -1,5 +1,6 @@
 # Records that a program carries in named ELF sections of its own file: the version record
-# (section VERSIONINFO) and the crash reporter's settings (section TQUORVEX). They are added
+# (section VERSIONINFO), the crash reporter's settings (section TQUORVEX) and the program's
+# packed symbol information (section TVOSTREL). They are added
 # after linking, as sections that are not loaded into memory, so that a deployer can replace
 # them in a built program without compiling:
 #   objcopy --update-section TQUORVEX=<stream file> <program>
@@ -37,4 +38,19 @@ function(embed_crash_settings target)
   add_dependencies(${target} crash_settings_stream)
   add_record_section(${target} TQUORVEX "${CRASH_SETTINGS_STREAM}")
   set_property(GLOBAL APPEND PROPERTY CRASH_SETTINGS_PROGRAMS ${target})
+endfunction()
+
+# embed_symbol_section(<target>): the program's own symbol information (units, functions and
+# lines from its DWARF), packed by crash/stack/tools/make_symbol_section after every link, so
+# that the crash reporter names the program's code even once it is stripped of its debug
+# information.
+function(embed_symbol_section target)
+  set(symbols "${CMAKE_CURRENT_BINARY_DIR}/${target}.symbols")
+  add_dependencies(${target} make_symbol_section)
+  # A changed tool packs anew: the program is linked again.
+  set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS $<TARGET_FILE:make_symbol_section>)
+  add_custom_command(TARGET ${target} POST_BUILD
+    COMMAND make_symbol_section $<TARGET_FILE:${target}> ${symbols}
+    COMMAND ${CMAKE_OBJCOPY} --add-section TVOSTREL=${symbols} $<TARGET_FILE:${target}>
+    VERBATIM)
 endfunction()

@@ -59,6 +59,11 @@ uintptr_t LowestAddress(const dl_phdr_info& info) {
   return lowest;
 }
 
+ElfSegment SegmentOf(const Elf64_Phdr& header) {
+  return {header.p_type,   header.p_flags, header.p_offset, header.p_vaddr,
+          header.p_filesz, header.p_memsz, header.p_align};
+}
+
 LoadedModule ModuleOf(const dl_phdr_info& info, bool is_executable) {
   LoadedModule module;
   module.load_bias = info.dlpi_addr;
@@ -66,6 +71,14 @@ LoadedModule ModuleOf(const dl_phdr_info& info, bool is_executable) {
   module.path =
       is_executable ? ExecutablePath() : std::string(info.dlpi_name ? info.dlpi_name : "");
   return module;
+}
+
+LoadedImage ImageOf(const dl_phdr_info& info, bool is_executable) {
+  LoadedImage image{ModuleOf(info, is_executable), {}};
+  for (ElfW(Half) i = 0; i < info.dlpi_phnum; ++i) {
+    image.segments.push_back(SegmentOf(info.dlpi_phdr[i]));
+  }
+  return image;
 }
 
 // Bounded reads of an open file: a read that would reach past the end fails instead.
@@ -134,6 +147,26 @@ bool NameIs(std::string_view names, uint32_t offset, std::string_view wanted) {
   return end != std::string_view::npos && rest.substr(0, end) == wanted;
 }
 
+std::optional<ElfImage> FileImageOf(const FileBytes& file) {
+  Elf64_Ehdr header{};
+  if (!file.Read(0, sizeof header, &header) || !IsElf64LittleEndian(header)) return std::nullopt;
+  if (header.e_phnum != 0 && header.e_phentsize < sizeof(Elf64_Phdr)) return std::nullopt;
+  ElfImage image;
+  image.entry = header.e_entry;
+  for (uint64_t i = 0; i < header.e_phnum; ++i) {
+    Elf64_Phdr segment{};
+    if (!file.Read(header.e_phoff + i * header.e_phentsize, sizeof segment, &segment)) {
+      return std::nullopt;
+    }
+    image.segments.push_back(SegmentOf(segment));
+    if (segment.p_type != PT_NOTE || !image.build_id.empty()) continue;
+    if (const auto notes = file.ReadBytes(segment.p_offset, segment.p_filesz)) {
+      image.build_id = GnuBuildIdOfNotes(*notes, segment.p_align);
+    }
+  }
+  return image;
+}
+
 std::optional<std::string> FindSection(const FileBytes& file, std::string_view section_name) {
   Elf64_Ehdr header{};
   if (!file.Read(0, sizeof header, &header) || !IsElf64LittleEndian(header)) return std::nullopt;
@@ -152,15 +185,33 @@ std::optional<std::string> FindSection(const FileBytes& file, std::string_view s
   return std::nullopt;
 }
 
+// Runs `read` on the file at `path` when it is a regular file.
+template <typename Read>
+auto WithRegularFile(const std::string& path, Read read) -> decltype(read(FileBytes(0, 0))) {
+  // Not blocking keeps a FIFO in place of the file from stopping the reader.
+  const UniqueFd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  struct stat status {};
+  if (!fd.Valid() || fstat(fd.Get(), &status) != 0 || !S_ISREG(status.st_mode)) {
+    return std::nullopt;
+  }
+  return read(FileBytes(fd.Get(), static_cast<uint64_t>(status.st_size)));
+}
+
 }  // namespace
 
-std::optional<LoadedModule> ModuleContaining(const void* address) {
-  std::optional<LoadedModule> found;
+std::optional<LoadedImage> LoadedImageContaining(const void* address) {
+  std::optional<LoadedImage> found;
   const auto wanted = reinterpret_cast<uintptr_t>(address);
   ForEachModuleInfo([&](const dl_phdr_info& info, bool is_executable) {
-    if (!found && Contains(info, wanted)) found = ModuleOf(info, is_executable);
+    if (!found && Contains(info, wanted)) found = ImageOf(info, is_executable);
   });
   return found;
+}
+
+std::optional<LoadedModule> ModuleContaining(const void* address) {
+  auto image = LoadedImageContaining(address);
+  if (!image) return std::nullopt;
+  return std::move(image->module);
 }
 
 std::vector<LoadedModule> LoadedModules() {
@@ -192,13 +243,36 @@ std::string ExecutablePath() {
 }
 
 std::optional<std::string> ReadElfSection(const std::string& path, std::string_view section_name) {
-  // Not blocking keeps a FIFO in place of the file from stopping the reader.
-  const UniqueFd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-  struct stat status {};
-  if (!fd.Valid() || fstat(fd.Get(), &status) != 0 || !S_ISREG(status.st_mode)) {
-    return std::nullopt;
+  return WithRegularFile(path,
+                         [&](const FileBytes& file) { return FindSection(file, section_name); });
+}
+
+std::optional<ElfImage> ReadElfImage(const std::string& path) {
+  return WithRegularFile(path, [](const FileBytes& file) { return FileImageOf(file); });
+}
+
+std::string GnuBuildIdOfNotes(std::string_view notes, uint64_t alignment) {
+  // Each note: name size, descriptor size, type (4 bytes each), then name and descriptor,
+  // each padded to the segment's alignment (4, or 8 for some newer notes).
+  constexpr uint64_t kHeaderSize = 12;
+  const uint64_t align = alignment == 8 ? 8 : 4;
+  const auto aligned = [align](uint64_t size) { return (size + align - 1) / align * align; };
+  uint64_t offset = 0;
+  while (notes.size() - offset >= kHeaderSize) {
+    uint32_t name_size = 0, descriptor_size = 0, type = 0;
+    std::memcpy(&name_size, notes.data() + offset, 4);
+    std::memcpy(&descriptor_size, notes.data() + offset + 4, 4);
+    std::memcpy(&type, notes.data() + offset + 8, 4);
+    const uint64_t name_at = offset + kHeaderSize;
+    const uint64_t descriptor_at = name_at + aligned(name_size);
+    if (descriptor_at > notes.size() || descriptor_size > notes.size() - descriptor_at) break;
+    if (type == NT_GNU_BUILD_ID && notes.substr(name_at, name_size) == std::string_view("GNU", 4)) {
+      return std::string(notes.substr(descriptor_at, descriptor_size));
+    }
+    offset = descriptor_at + aligned(descriptor_size);
+    if (offset > notes.size()) break;
   }
-  return FindSection(FileBytes(fd.Get(), static_cast<uint64_t>(status.st_size)), section_name);
+  return {};
 }
 
 std::optional<std::string> ReadModuleSection(const LoadedModule& module,

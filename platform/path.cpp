@@ -14,6 +14,11 @@ std::string FolderPart(std::string_view path) {
   return std::string(path.substr(0, separator + 1));
 }
 
+std::string FileNamePart(std::string_view path) {
+  const size_t separator = path.rfind('/');
+  return std::string(separator == std::string_view::npos ? path : path.substr(separator + 1));
+}
+
 std::string FullPath(std::string_view path) {
   std::filesystem::path result(path);
   if (result.is_relative()) {

@@ -10,6 +10,9 @@ namespace userdb::platform {
 // The path up to and including its last "/"; empty when it has none.
 std::string FolderPart(std::string_view path);
 
+// The path after its last "/": the file name without its folder.
+std::string FileNamePart(std::string_view path);
+
 // The path made absolute against the current folder, with "." and ".." segments
 // resolved lexically (links are not followed). An absolute path is only normalised.
 std::string FullPath(std::string_view path);

@@ -50,4 +50,12 @@ void WriteWholeFile(const std::string& path, std::string_view bytes) {
   }
 }
 
+std::optional<std::string> ReadRegularFile(const std::string& path, size_t max_size) {
+  const RegularFile file = OpenRegularFile(path, O_RDONLY);
+  if (!file.fd.Valid() || static_cast<uint64_t>(file.status.st_size) > max_size) {
+    return std::nullopt;
+  }
+  return ReadWholeFd(file.fd.Get(), max_size, static_cast<size_t>(file.status.st_size));
+}
+
 }  // namespace userdb::platform

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -29,5 +30,10 @@ std::string ReadWholeFile(const std::string& path);
 // regular file at the path (also behind a symbolic link) is refused and left alone.
 // Throws FileCreateError (with the full path) or StreamWriteError.
 void WriteWholeFile(const std::string& path, std::string_view bytes);
+
+// The bytes of a regular file of at most `max_size` bytes, without the sharing rules: for
+// files that only this program reads, such as symbol files beside a module. None when the
+// file is missing, no regular file (a FIFO is not waited for), larger, or cannot be read.
+std::optional<std::string> ReadRegularFile(const std::string& path, size_t max_size);
 
 }  // namespace userdb::platform

@@ -3,9 +3,14 @@
 #include <cstdint>
 #include <optional>
 
+#include "crash/key_stream.h"
+
 namespace userdb::crash {
 
 namespace {
+
+using userdb::crash::Fnv1a64;
+using userdb::crash::KeyStream;
 
 struct PasswordProperties {
   std::string_view password, account, server;
@@ -16,29 +21,11 @@ constexpr PasswordProperties kStoredPasswords[] = {
     {"HttpPassword", "HttpAccount", "HttpServer"},
 };
 
-class KeyStream {
- public:
-  KeyStream(std::string_view account, std::string_view server) {
-    uint64_t hash = 0xCBF29CE484222325;  // FNV-1a offset basis
-    const auto mix = [&](std::string_view bytes) {
-      for (const char byte : bytes) hash = (hash ^ static_cast<uint8_t>(byte)) * 0x100000001B3;
-    };
-    mix(account);
-    mix("\n");
-    mix(server);
-    state_ = hash != 0 ? hash : 1;  // xorshift stays at zero once there
-  }
-
-  uint8_t Next() {
-    state_ ^= state_ >> 12;
-    state_ ^= state_ << 25;
-    state_ ^= state_ >> 27;
-    return static_cast<uint8_t>((state_ * 0x2545F4914F6CDD1D) >> 56);
-  }
-
- private:
-  uint64_t state_;
-};
+// The key of a password: the stream seeded with the hash of its account, a line feed and
+// its server.
+KeyStream PasswordKey(std::string_view account, std::string_view server) {
+  return KeyStream(Fnv1a64(server, Fnv1a64("\n", Fnv1a64(account))));
+}
 
 int HexDigitValue(char digit) {
   if (digit >= '0' && digit <= '9') return digit - '0';
@@ -75,7 +62,7 @@ void TransformStoredPasswords(PropertyList& properties, Transform transform) {
 std::string EncipherPassword(std::string_view password, std::string_view account,
                              std::string_view server) {
   constexpr char kDigits[] = "0123456789abcdef";
-  KeyStream key(account, server);
+  KeyStream key = PasswordKey(account, server);
   std::string stored;
   for (const char byte : password) {
     const uint8_t enciphered = static_cast<uint8_t>(byte) ^ key.Next();
@@ -89,7 +76,7 @@ std::string DecipherPassword(std::string_view stored, std::string_view account,
                              std::string_view server) {
   std::optional<std::string> bytes = BytesOfHex(stored);
   if (!bytes) return {};
-  KeyStream key(account, server);
+  KeyStream key = PasswordKey(account, server);
   for (char& byte : *bytes) byte = static_cast<char>(static_cast<uint8_t>(byte) ^ key.Next());
   return *bytes;
 }

@@ -33,6 +33,16 @@ TEST(CrashReporter, ItsOwnMessagesGoToStandardErrorUntilItHasAWindow) {
   EXPECT_EQ(::testing::internal::GetCapturedStderr(), "Quorvex: Interner Fehler\n");
 }
 
+TEST(CrashReporter, NamesTheCodeOfThisProgram) {
+  CrashReporter reporter;
+  const Location location =
+      reporter.Symbols().LocationInfo(reinterpret_cast<uintptr_t>(&FunctionOfThisProgram));
+  ASSERT_TRUE(location.found);
+  EXPECT_EQ(location.unit, "crash_reporter_test.cpp");
+  EXPECT_TRUE(location.public_name.ends_with(".FunctionOfThisProgram")) << location.public_name;
+  EXPECT_GT(location.line, 0);
+}
+
 }  // namespace
 
 }  // namespace userdb::crash

@@ -1,4 +1,5 @@
-// Any bytes as a module's file: reading a section never reads past the file or crashes.
+// Any bytes as a module's file: reading a section or the image headers never reads past the
+// file or crashes.
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -14,5 +15,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string path = "/proc/self/fd/" + std::to_string(file.Get());
   userdb::platform::ReadElfSection(path, "TQUORVEX");
   userdb::platform::ReadElfSection(path, ".shstrtab");
+  userdb::platform::ReadElfImage(path);
   return 0;
 }

@@ -2,6 +2,7 @@
 
 #include <elf.h>
 #include <gnu/libc-version.h>
+#include <sys/auxv.h>
 #include <sys/stat.h>
 
 #include <cstddef>
@@ -248,6 +249,47 @@ TEST(ReadModuleSection, ReadsTheRunningExecutablesOwnSection) {
   EXPECT_EQ(ReadModuleSection(*module, "VERSIONINFO"),
             "FileVersion=1.0.1.16\nOriginalFilename=2018-01-11\n");
   EXPECT_EQ(ReadModuleSection(*module, "NO SUCH SECTION"), std::nullopt);
+}
+
+// One note: name and descriptor sizes, type, then name and descriptor padded to 4 bytes.
+std::string Note(uint32_t type, std::string name, std::string descriptor) {
+  std::string note(12, '\0');
+  const uint32_t sizes[3] = {static_cast<uint32_t>(name.size()),
+                             static_cast<uint32_t>(descriptor.size()), type};
+  std::memcpy(note.data(), sizes, sizeof sizes);
+  name.resize((name.size() + 3) / 4 * 4, '\0');
+  descriptor.resize((descriptor.size() + 3) / 4 * 4, '\0');
+  return note + name + descriptor;
+}
+
+TEST(GnuBuildIdOfNotes, FindsTheGnuBuildIdAmongOtherNotes) {
+  const std::string id("\x8f\x00\x3a\x11\x22", 5);
+  const std::string gnu("GNU", 4);
+  EXPECT_EQ(
+      GnuBuildIdOfNotes(Note(NT_GNU_ABI_TAG, gnu, "abcdefgh") + Note(NT_GNU_BUILD_ID, gnu, id)),
+      id);
+  EXPECT_EQ(GnuBuildIdOfNotes(Note(NT_GNU_BUILD_ID, std::string("XYZ", 4), id)), "");
+  std::string cut = Note(NT_GNU_BUILD_ID, gnu, id);
+  cut.resize(cut.size() - 4);
+  EXPECT_EQ(GnuBuildIdOfNotes(cut), "") << "a descriptor past the end";
+  EXPECT_EQ(GnuBuildIdOfNotes(""), "");
+}
+
+TEST(ReadElfImage, DescribesTheRunningProgramsFile) {
+  const auto image = ReadElfImage(ExecutablePath());
+  ASSERT_TRUE(image);
+  EXPECT_EQ(image->build_id.size(), 20u) << "the linker's SHA-1 build id";
+  size_t loaded = 0, executable = 0;
+  for (const ElfSegment& segment : image->segments) {
+    loaded += segment.type == PT_LOAD;
+    executable += segment.type == PT_LOAD && (segment.flags & PF_X) != 0;
+  }
+  EXPECT_GE(loaded, 2u);
+  EXPECT_EQ(executable, 1u);
+  const auto module = ModuleContaining(reinterpret_cast<const void*>(&FunctionOfThisProgram));
+  ASSERT_TRUE(module);
+  EXPECT_EQ(module->load_bias + image->entry, getauxval(AT_ENTRY));
+  EXPECT_EQ(ReadElfImage(ExecutablePath() + ".missing"), std::nullopt);
 }
 
 TEST(ReadModuleSection, ReadsNoFileForAModuleNamedWithoutFolder) {

@@ -67,6 +67,12 @@ TEST(DisplayUtf8Test, KeepsUtf8AndReadsOtherBytesAsWindows1252) {
   EXPECT_EQ(DisplayUtf8("\xED\xA0\x80"), "\xC3\xAD\xC2\xA0\xE2\x82\xAC");  // no surrogates
 }
 
+TEST(PathTest, FileNamePartFollowsTheLastSlash) {
+  EXPECT_EQ(FileNamePart("/data/radio/UserDb.bin"), "UserDb.bin");
+  EXPECT_EQ(FileNamePart("UserDb.bin"), "UserDb.bin");
+  EXPECT_EQ(FileNamePart("/data/radio/"), "");
+}
+
 TEST(PathTest, FolderPartEndsAtTheLastSlash) {
   EXPECT_EQ(FolderPart("/data/radio/UserDb.bin"), "/data/radio/");
   EXPECT_EQ(FolderPart("UserDb.bin"), "");

@@ -83,6 +83,17 @@ TEST(ReadWholeFileTest, OtherReadersDoNotBlock) {
   close(reader);
 }
 
+TEST(ReadRegularFileTest, ReadsRegularFilesUpToTheLimitOnly) {
+  TempFolder folder;
+  WriteFile(folder / "ten", "0123456789");
+  ASSERT_EQ(mkfifo((folder / "fifo").c_str(), 0600), 0);
+  EXPECT_EQ(ReadRegularFile(folder / "ten", 10), "0123456789");
+  EXPECT_FALSE(ReadRegularFile(folder / "ten", 9));
+  EXPECT_FALSE(ReadRegularFile(folder / "missing", 10));
+  EXPECT_FALSE(ReadRegularFile(folder.Path(), 10));
+  EXPECT_FALSE(ReadRegularFile(folder / "fifo", 10)) << "read without waiting for a writer";
+}
+
 TEST(WriteWholeFileTest, CreatesAndReplaces) {
   TempFolder folder;
   WriteWholeFile(folder / "out.csv", "first\r\n");
