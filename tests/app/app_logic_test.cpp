@@ -17,12 +17,14 @@
 #include "app/unhandled_error_handler.h"
 #include "app/version_caption.h"
 #include "platform/exception.h"
+#include "tests/support/case_name.h"
 
 namespace userdb::app {
 
 namespace {
 
 struct TitleCase {
+  const char* name;
   const char* program_path;
   const char* title;
 };
@@ -34,21 +36,25 @@ TEST_P(ApplicationTitleTest, IsTheProgramNameLowerCasedAfterItsFirstCharacter) {
             GetParam().title);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, ApplicationTitleTest,
-                         ::testing::Values(TitleCase{"/usr/local/bin/userdb-transform",
-                                                     "userdb-transform"},
-                                           TitleCase{"/opt/Radio/USERDB.EXE", "Userdb"},
-                                           TitleCase{"build/bin/My.Tool.bin", "My.tool"},
-                                           TitleCase{"userdb-transform", "userdb-transform"},
-                                           TitleCase{"/home/\xC3\xB6z/\xC3\xBC"
-                                                     "berTOOL",
-                                                     "\xC3\xBC"
-                                                     "bertool"},
-                                           TitleCase{"/home/\xC3\xB6z/\xC3\x9C"
-                                                     "BERtool",
-                                                     "\xC3\x9C"
-                                                     "bertool"},
-                                           TitleCase{"", ""}));
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ApplicationTitleTest,
+    ::testing::Values(TitleCase{"installed_program", "/usr/local/bin/userdb-transform",
+                                "userdb-transform"},
+                      TitleCase{"windows_name_with_extension", "/opt/Radio/USERDB.EXE", "Userdb"},
+                      TitleCase{"dots_in_the_name", "build/bin/My.Tool.bin", "My.tool"},
+                      TitleCase{"no_folder", "userdb-transform", "userdb-transform"},
+                      TitleCase{"utf8_lower_first",
+                                "/home/\xC3\xB6z/\xC3\xBC"
+                                "berTOOL",
+                                "\xC3\xBC"
+                                "bertool"},
+                      TitleCase{"utf8_upper_first",
+                                "/home/\xC3\xB6z/\xC3\x9C"
+                                "BERtool",
+                                "\xC3\x9C"
+                                "bertool"},
+                      TitleCase{"empty", "", ""}),
+    [](const auto& case_info) { return std::string(case_info.param.name); });
 
 struct DropCase {
   const char* uri_list;
@@ -76,7 +82,10 @@ INSTANTIATE_TEST_SUITE_P(
                  "file:///b.bin\r\nfile:///c.bin\r\n",
                  "/b.bin"},
         DropCase{"https://example.invalid/UserDb.bin\r\n", std::nullopt},
-        DropCase{"file://otherhost/srv/UserDb.bin\r\n", std::nullopt}, DropCase{"", std::nullopt}));
+        DropCase{"file://otherhost/srv/UserDb.bin\r\n", std::nullopt}, DropCase{"", std::nullopt}),
+    [](const auto& case_info) {
+      return test_support::CaseName(case_info.param.uri_list, case_info.index);
+    });
 
 TEST(DroppedFilePathTest, NeedsAnAddressList) {
   QMimeData data;
@@ -123,6 +132,7 @@ TEST(VersionCaptionTest, AFieldTheRecordLacksIsEmpty) {
 }
 
 struct AnchorCase {
+  const char* name;
   Anchors anchors;
   QSize client;
   QRect expected;
@@ -142,14 +152,18 @@ constexpr Anchors kTopLeft = kAnchorLeft | kAnchorTop;
 INSTANTIATE_TEST_SUITE_P(
     Cases, AnchoredGeometryTest,
     ::testing::Values(
-        AnchorCase{kTopLeft, QSize(500, 300), QRect(20, 30, 100, 40)},
-        AnchorCase{kTopLeft, QSize(700, 450), QRect(20, 30, 100, 40)},
-        AnchorCase{kAnchorTop | kAnchorRight, QSize(700, 450), QRect(220, 30, 100, 40)},
-        AnchorCase{kTopLeft | kAnchorRight, QSize(700, 450), QRect(20, 30, 300, 40)},
-        AnchorCase{kTopLeft | kAnchorBottom, QSize(700, 450), QRect(20, 30, 100, 190)},
-        AnchorCase{kAnchorLeft | kAnchorBottom, QSize(700, 450), QRect(20, 180, 100, 40)},
-        AnchorCase{kTopLeft | kAnchorRight | kAnchorBottom, QSize(450, 280),
-                   QRect(20, 30, 50, 20)}));
+        AnchorCase{"top_left_same_size", kTopLeft, QSize(500, 300), QRect(20, 30, 100, 40)},
+        AnchorCase{"top_left_grown", kTopLeft, QSize(700, 450), QRect(20, 30, 100, 40)},
+        AnchorCase{"top_right", kAnchorTop | kAnchorRight, QSize(700, 450),
+                   QRect(220, 30, 100, 40)},
+        AnchorCase{"left_right", kTopLeft | kAnchorRight, QSize(700, 450), QRect(20, 30, 300, 40)},
+        AnchorCase{"top_bottom", kTopLeft | kAnchorBottom, QSize(700, 450),
+                   QRect(20, 30, 100, 190)},
+        AnchorCase{"left_bottom", kAnchorLeft | kAnchorBottom, QSize(700, 450),
+                   QRect(20, 180, 100, 40)},
+        AnchorCase{"all_edges_shrunk", kTopLeft | kAnchorRight | kAnchorBottom, QSize(450, 280),
+                   QRect(20, 30, 50, 20)}),
+    [](const auto& case_info) { return std::string(case_info.param.name); });
 
 TEST(FailureMessageTest, OfEveryKindOfFailure) {
   EXPECT_EQ(FailureMessage(std::make_exception_ptr(Exception("Ung\xFCltiger Datentyp"))),

@@ -44,6 +44,7 @@ class ContactLineTest : public ::testing::Test {
 };
 
 struct LayoutCase {
+  const char* name;
   std::string input;
   RadioType radio_type;
   DisplayFormat display_format;
@@ -71,52 +72,59 @@ const std::string kBen = "6789012,Q7GH,Ben Muster,Stadt,Sachsen-Anhalt,   ,cnty"
 INSTANTIATE_TEST_SUITE_P(
     Examples, ContactLineLayoutTest,
     ::testing::Values(
-        LayoutCase{kAnna, kMd9600, kCompact,
+        LayoutCase{"anna_md9600", kAnna, kMd9600, kCompact,
                    "1234567,Q1ABC Anna" + Blanks(5) + ",Neustadt|BAY|GER"},
-        LayoutCase{kAnna, kMd2017, kCompact,
+        LayoutCase{"anna_md2017_compact", kAnna, kMd2017, kCompact,
                    "1234567,Q1ABC Anna" + Blanks(5) + ",Anna Maria Muster|Neustadt|BAY|GER"},
-        LayoutCase{kAnna, kMd2017, kFieldPerLine,
+        LayoutCase{"anna_md2017_field_per_line", kAnna, kMd2017, kFieldPerLine,
                    "1234567,Q1ABC Anna" + Blanks(5) + ",Anna Maria Muster" + Blanks(8) +
                        "Neustadt" + Blanks(16) + "BAY" + Blanks(21) + "GER"},
-        LayoutCase{kRobert, kMd9600, kCompact,
+        LayoutCase{"robert_md9600", kRobert, kMd9600, kCompact,
                    "7654321,Q2XYZ Bob" + Blanks(6) + ",Springfield North|NDS|USA"},
-        LayoutCase{kRobert, kMd2017, kCompact,
+        LayoutCase{"robert_md2017_compact", kRobert, kMd2017, kCompact,
                    "7654321,Q2XYZ Bob" + Blanks(6) + ",Robert Beispiel|Springfield North|NDS|USA"},
-        LayoutCase{kRobert, kMd2017, kFieldPerLine,
+        LayoutCase{"robert_md2017_field_per_line", kRobert, kMd2017, kFieldPerLine,
                    "7654321,Q2XYZ Bob" + Blanks(6) + ",Robert Beispiel" + Blanks(10) +
                        "Springfield North" + Blanks(7) + "NDS" + Blanks(21) + "USA"},
-        LayoutCase{kMax, kMd9600, kCompact, "2345678,Q3LONGCALL Maxi,Ort|GER"},
-        LayoutCase{kMax, kMd2017, kCompact, "2345678,Q3LONGCALL Maxi,Max Mustermann|Ort|GER"},
+        LayoutCase{"max_md9600", kMax, kMd9600, kCompact, "2345678,Q3LONGCALL Maxi,Ort|GER"},
+        LayoutCase{"max_md2017_compact", kMax, kMd2017, kCompact,
+                   "2345678,Q3LONGCALL Maxi,Max Mustermann|Ort|GER"},
         LayoutCase{
-            kMax, kMd2017, kFieldPerLine,
+            "max_md2017_field_per_line", kMax, kMd2017, kFieldPerLine,
             "2345678,Q3LONGCALL Maxi,Max Mustermann" + Blanks(11) + "Ort" + Blanks(21) + "GER"},
-        LayoutCase{kOtto, kMd9600, kCompact, "4567890,Q5CD Otto" + Blanks(6) + ",|"},
-        LayoutCase{kOtto, kMd2017, kCompact, "4567890,Q5CD Otto" + Blanks(6) + ",Otto|"},
-        LayoutCase{kOtto, kMd2017, kFieldPerLine,
+        LayoutCase{"otto_md9600", kOtto, kMd9600, kCompact, "4567890,Q5CD Otto" + Blanks(6) + ",|"},
+        LayoutCase{"otto_md2017_compact", kOtto, kMd2017, kCompact,
+                   "4567890,Q5CD Otto" + Blanks(6) + ",Otto|"},
+        LayoutCase{"otto_md2017_field_per_line", kOtto, kMd2017, kFieldPerLine,
                    "4567890,Q5CD Otto" + Blanks(6) + ",Otto" + Blanks(21)},
-        LayoutCase{kBen, kMd9600, kCompact, "6789012,Q7GH Ben" + Blanks(7) + ",Stadt|SAH|???"},
-        LayoutCase{kBen, kMd2017, kCompact,
+        LayoutCase{"ben_md9600", kBen, kMd9600, kCompact,
+                   "6789012,Q7GH Ben" + Blanks(7) + ",Stadt|SAH|???"},
+        LayoutCase{"ben_md2017_compact", kBen, kMd2017, kCompact,
                    "6789012,Q7GH Ben" + Blanks(7) + ",Ben Muster|Stadt|SAH|???"},
         // A blank in the callsign stays 0xA0; the display format is ignored for the MD-9600.
-        LayoutCase{"1212121,Q1 AB,Lea Beispiel,Ort,,,", kMd9600, kFieldPerLine,
+        LayoutCase{"blank_in_the_callsign", "1212121,Q1 AB,Lea Beispiel,Ort,,,", kMd9600,
+                   kFieldPerLine,
                    "1212121,Q1\xA0"
                    "AB Lea" +
                        Blanks(6) + ",Ort|"},
         // Any display format other than 0 is compact.
-        LayoutCase{kOtto, kMd2017, static_cast<DisplayFormat>(7),
+        LayoutCase{"any_other_format_is_compact", kOtto, kMd2017, static_cast<DisplayFormat>(7),
                    "4567890,Q5CD Otto" + Blanks(6) + ",Otto|"},
         // Parts longer than their width are cut; a part of exactly its width is kept.
-        LayoutCase{"1000001,Q1,N,123456789012345678901234567890,,,X", kMd2017, kFieldPerLine,
+        LayoutCase{"long_parts_cut", "1000001,Q1,N,123456789012345678901234567890,,,X", kMd2017,
+                   kFieldPerLine,
                    "1000001,Q1 N" + Blanks(11) + ",N" + Blanks(24) + "123456789012345678901234X"},
-        LayoutCase{"1000002,Q1,Nameofexactlytwentyfivech,City,,,X", kMd2017, kFieldPerLine,
+        LayoutCase{"part_of_exactly_its_width_kept",
+                   "1000002,Q1,Nameofexactlytwentyfivech,City,,,X", kMd2017, kFieldPerLine,
                    "1000002,Q1 Nameofexactl,Nameofexactlytwentyfivech"
                    "City" +
                        Blanks(20) + "X"},
         // A blank-only city is present and written as blanks; a blank-only nickname is not.
-        LayoutCase{"1000003,Q1,Kim Lee,   ,,   ,", kMd9600, kCompact,
-                   "1000003,Q1 Kim" + Blanks(9) + ",   |"},
+        LayoutCase{"blank_only_city_and_nickname", "1000003,Q1,Kim Lee,   ,,   ,", kMd9600,
+                   kCompact, "1000003,Q1 Kim" + Blanks(9) + ",   |"},
         // 0xA0 from the input is a blank in restored fields, kept in the ID and callsign.
-        LayoutCase{"10\xA0"
+        LayoutCase{"a0_in_the_input",
+                   "10\xA0"
                    "0004,Q\xA0"
                    "1,N,C\xA0"
                    "D,,,E\xA0"
@@ -125,7 +133,8 @@ INSTANTIATE_TEST_SUITE_P(
                    "10\xA0"
                    "0004,Q\xA0"
                    "1 N" +
-                       Blanks(10) + ",C D|E F"}));
+                       Blanks(10) + ",C D|E F"}),
+    [](const auto& case_info) { return std::string(case_info.param.name); });
 
 TEST_F(ContactLineTest, SixFieldsFailAtTheCountryWithTheStateAlreadyAbbreviated) {
   const std::string input = "3456789,Q4AB,Eva Test,Town,Hessen,Evi";

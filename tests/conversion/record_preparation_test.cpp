@@ -35,6 +35,7 @@ TEST(BlankToSonderzeichenTest, RemovesQuotesAndParenthesesAndMarksBlanks) {
 }
 
 struct SplitCase {
+  const char* name;
   std::string cleaned;
   std::vector<std::string> fields;
 };
@@ -47,24 +48,31 @@ TEST_P(SplitFieldsTest, SplitsAtCommasAndControlCharacters) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, SplitFieldsTest,
-    ::testing::Values(
-        SplitCase{"a,,b", {"a", "", "b"}}, SplitCase{",a", {"", "a"}}, SplitCase{"a,", {"a", ""}},
-        SplitCase{"", {}}, SplitCase{"\t\x01\x1f", {}},
-        SplitCase{"4567890,Q5CD,Otto,,,,", {"4567890", "Q5CD", "Otto", "", "", "", ""}},
-        // A tab ends a field and the next one starts right after it.
-        SplitCase{"1234567,Q8IJ,A\tB,C,D,E,F", {"1234567", "Q8IJ", "A", "B", "C", "D", "E", "F"}},
-        // Control characters around commas and at the start vanish.
-        SplitCase{"\t a\t,\tb", {"a", "b"}},
-        // A comma followed only by control characters adds no empty field.
-        SplitCase{"a,\t\t", {"a"}},
-        // 0xA0 is an ordinary character: a blank that was cleaned stays in its field.
-        SplitCase{"\xA0"
-                  "1234567,x",
-                  {"\xA0"
-                   "1234567",
-                   "x"}},
-        // A NUL ends the text.
-        SplitCase{std::string("a,b\0,c", 6), {"a", "b"}}));
+    ::testing::Values(SplitCase{"empty_field_between", "a,,b", {"a", "", "b"}},
+                      SplitCase{"empty_first", ",a", {"", "a"}},
+                      SplitCase{"empty_last", "a,", {"a", ""}}, SplitCase{"empty_text", "", {}},
+                      SplitCase{"only_control_characters", "\t\x01\x1f", {}},
+                      SplitCase{"empty_trailing_fields",
+                                "4567890,Q5CD,Otto,,,,",
+                                {"4567890", "Q5CD", "Otto", "", "", "", ""}},
+                      // A tab ends a field and the next one starts right after it.
+                      SplitCase{"tab_ends_a_field",
+                                "1234567,Q8IJ,A\tB,C,D,E,F",
+                                {"1234567", "Q8IJ", "A", "B", "C", "D", "E", "F"}},
+                      // Control characters around commas and at the start vanish.
+                      SplitCase{"controls_around_commas", "\t a\t,\tb", {"a", "b"}},
+                      // A comma followed only by control characters adds no empty field.
+                      SplitCase{"comma_then_controls", "a,\t\t", {"a"}},
+                      // 0xA0 is an ordinary character: a blank that was cleaned stays in its field.
+                      SplitCase{"a0_is_ordinary",
+                                "\xA0"
+                                "1234567,x",
+                                {"\xA0"
+                                 "1234567",
+                                 "x"}},
+                      // A NUL ends the text.
+                      SplitCase{"nul_ends_the_text", std::string("a,b\0,c", 6), {"a", "b"}}),
+    [](const auto& case_info) { return std::string(case_info.param.name); });
 
 TEST(SonderzeichenToBlankTest, RestoresEveryMarkedBlankAndNothingElse) {
   std::string logged;

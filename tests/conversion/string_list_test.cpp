@@ -20,6 +20,7 @@ std::vector<std::string> Load(const std::string& bytes) {
 }
 
 struct LoadCase {
+  const char* name;
   std::string bytes;
   std::vector<std::string> lines;
 };
@@ -32,13 +33,17 @@ TEST_P(LoadRuleTest, CutsLinesAtLineEndsAndStopsAtNul) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, LoadRuleTest,
-    ::testing::Values(LoadCase{"", {}}, LoadCase{"a", {"a"}}, LoadCase{"a\r\n", {"a"}},
-                      LoadCase{"a\r\nb\nc\rd", {"a", "b", "c", "d"}},
-                      LoadCase{"a\n\rb", {"a", "", "b"}},  // LF then CR: two line ends
-                      LoadCase{"a\r\r\nb", {"a", "", "b"}}, LoadCase{"\r\n\r\n", {"", ""}},
-                      LoadCase{std::string("a\r\nb\0c\r\nd", 9), {"a", "b"}},
-                      LoadCase{std::string("\0abc", 4), {}},
-                      LoadCase{"tab\tand \xA0 stay\n", {"tab\tand \xA0 stay"}}));
+    ::testing::Values(LoadCase{"empty", "", {}}, LoadCase{"one_line_without_end", "a", {"a"}},
+                      LoadCase{"crlf_ends_a_line", "a\r\n", {"a"}},
+                      LoadCase{"every_kind_of_line_end", "a\r\nb\nc\rd", {"a", "b", "c", "d"}},
+                      LoadCase{
+                          "lf_then_cr", "a\n\rb", {"a", "", "b"}},  // LF then CR: two line ends
+                      LoadCase{"cr_then_crlf", "a\r\r\nb", {"a", "", "b"}},
+                      LoadCase{"two_empty_lines", "\r\n\r\n", {"", ""}},
+                      LoadCase{"nul_ends_the_text", std::string("a\r\nb\0c\r\nd", 9), {"a", "b"}},
+                      LoadCase{"nul_first", std::string("\0abc", 4), {}},
+                      LoadCase{"tab_and_a0_stay", "tab\tand \xA0 stay\n", {"tab\tand \xA0 stay"}}),
+    [](const auto& case_info) { return std::string(case_info.param.name); });
 
 TEST(StringListTest, SavesEveryEntryFollowedByCrLf) {
   StringList list;

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/module_section.h"
+#include "tests/support/case_name.h"
 #include "tests/support/temp_folder.h"
 
 namespace userdb::platform {
@@ -40,7 +41,10 @@ INSTANTIATE_TEST_SUITE_P(
         RecordCase{"OriginalFilename=x=y\n", "", "x=y"},
         RecordCase{"FileVersion=2\nFileVersion=3\n", "2", ""},
         RecordCase{"fileversion=1\nFileVersionX=2\nFileVersion\n=3\n", "", ""},
-        RecordCase{"", "", ""}));
+        RecordCase{"", "", ""}),
+    [](const auto& case_info) {
+      return test_support::CaseName(case_info.param.bytes, case_info.index);
+    });
 
 TEST(VersionRecordOf, ReadsTheRecordBuiltIntoThisProgram) {
   const auto record = VersionRecordOf(reinterpret_cast<const void*>(&FunctionOfThisProgram));

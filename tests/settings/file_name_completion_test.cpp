@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/case_insensitive_1252.h"
+#include "tests/support/case_name.h"
 
 namespace userdb::settings {
 
@@ -57,7 +58,11 @@ INSTANTIATE_TEST_SUITE_P(
                       // Without a default extension nothing is completed.
                       CompletionCase{"/data/UserDb", "*.Bin", "", "/data/UserDb"},
                       // A type that matches any extension gives none to add.
-                      CompletionCase{"/data/UserDb", "*.*", "*.bin", "/data/UserDb"}));
+                      CompletionCase{"/data/UserDb", "*.*", "*.bin", "/data/UserDb"}),
+    [](const auto& case_info) {
+      return test_support::CaseName(
+          std::string(case_info.param.typed) + " " + case_info.param.type_pattern, case_info.index);
+    });
 
 }  // namespace
 

@@ -9,6 +9,7 @@
 
 #include "platform/registry/registry_errors.h"
 #include "tests/platform/registry/hive_file_fixture.h"
+#include "tests/support/case_name.h"
 #include "tests/support/unprivileged_child.h"
 
 namespace userdb::settings {
@@ -174,7 +175,10 @@ INSTANTIATE_TEST_SUITE_P(Cases, StoreSelectionsTest,
                                            std::pair("/UserDb.bin", "/"),
                                            std::pair("radio/db/UserDb.bin", "radio/db/"),
                                            std::pair("/data/", "/data/"), std::pair("", ""),
-                                           std::pair("C:\\data\\UserDb.bin", "")));
+                                           std::pair("C:\\data\\UserDb.bin", "")),
+                         [](const auto& case_info) {
+                           return test_support::CaseName(case_info.param.first, case_info.index);
+                         });
 
 TEST_F(SelectionsTest, StoredSelectionsAreLoadedAtTheNextStart) {
   StoreSelections(store_, "/home/op/radio/UserDb.bin", 1, 0);

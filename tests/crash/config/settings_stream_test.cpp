@@ -6,6 +6,7 @@
 
 #include "crash/config/settings_stream_writer.h"
 #include "tests/crash/config/property_printer.h"
+#include "tests/support/case_name.h"
 
 namespace userdb::crash {
 
@@ -131,7 +132,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values("", "TPF1\x08TQuorvex\x07Quorvex", "tpf0\x08TQuorvex\x07Quorvex",
                       "TPF0\x07TQuorvex\x07Quorvex", "TPF0\x08TQUORVEX\x07Quorvex",
                       "TPF0\x08TQuorvex\x08Quorvex", "TPF0\x08TQuorvex\x07quorvex",
-                      "TPF0\x08TBrindle\x07Quorvex", "\x08TQuorvex\x07Quorvex"));
+                      "TPF0\x08TBrindle\x07Quorvex", "\x08TQuorvex\x07Quorvex"),
+    [](const auto& case_info) { return test_support::CaseName(case_info.param, case_info.index); });
 
 // A stream with a record of every value type, and where each record ends.
 struct EveryTypeStream {

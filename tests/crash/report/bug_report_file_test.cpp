@@ -14,6 +14,7 @@
 #include "crash/report/report_header.h"
 #include "platform/display_text.h"
 #include "tests/crash/report/sample_report.h"
+#include "tests/support/case_name.h"
 #include "tests/support/file_held_elsewhere.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/unprivileged_child.h"
@@ -213,7 +214,8 @@ INSTANTIATE_TEST_SUITE_P(
         DuplicateCase{"exceptions replaced while freezes are kept", SampleReport(), SampleReport(),
                       1, true, true, false},
         DuplicateCase{"a report still being completed", WithChecksums("will be calculated soon"),
-                      WithChecksums("will be calculated soon"), 1, false}));
+                      WithChecksums("will be calculated soon"), 1, false}),
+    [](const auto& case_info) { return test_support::CaseName(case_info.param.what); });
 
 INSTANTIATE_TEST_SUITE_P(
     SameProgram, DuplicateRuleTest,
@@ -247,7 +249,8 @@ INSTANTIATE_TEST_SUITE_P(
                         r.current_module = "";
                         r.module_date_time.clear();
                       }),
-                      1, false}));
+                      1, false}),
+    [](const auto& case_info) { return test_support::CaseName(case_info.param.what); });
 
 TEST_F(BugReportFileTest, TheChecksumFiguresElsewhereInAReportDoNotMakeADuplicate) {
   // The same figures in a line of a section: the report's own checksums differ.
@@ -379,7 +382,8 @@ INSTANTIATE_TEST_SUITE_P(
                                 std::string(kSeparator)},
         ForeignContentsCase{"text without a line break", "hello"},
         ForeignContentsCase{"a file of 200001 bytes without a report start",
-                            std::string(200001, 'z')}));
+                            std::string(200001, 'z')}),
+    [](const auto& case_info) { return test_support::CaseName(case_info.param.what); });
 
 TEST_F(BugReportFileTest, ForeignBytesBeforeADuplicateStayWhenItIsCut) {
   const std::string foreign = BinaryWithKey() + "\r\n";
@@ -528,7 +532,10 @@ TEST_P(FullDiskTest, LeavesTheFileAsItWasAndSavesNothing) {
 INSTANTIATE_TEST_SUITE_P(Cases, FullDiskTest,
                          ::testing::Values(FullDiskCase{"append", false, false},
                                            FullDiskCase{"replace", true, false},
-                                           FullDiskCase{"rewrite in place", true, true}));
+                                           FullDiskCase{"rewrite in place", true, true}),
+                         [](const auto& case_info) {
+                           return test_support::CaseName(case_info.param.what);
+                         });
 
 TEST_F(BugReportFileTest, AWriterWaitsForAnotherThatHoldsTheFile) {
   Prepare(Whole(WithChecksums(Checksums(4, 5, 6)).Text()));

@@ -6,6 +6,7 @@
 
 #include "platform/display_text.h"
 #include "tests/crash/report/sample_report.h"
+#include "tests/support/case_name.h"
 
 namespace userdb::crash {
 
@@ -50,7 +51,8 @@ INSTANTIATE_TEST_SUITE_P(
         ValueCase{"a line of a section does not count",
                   "a : 1\r\nb : 2\r\n\r\ndetails:\r\nversion : 9", "version", std::nullopt},
         ValueCase{"a lone line feed ends the value", "a : 1\r\ncount : 4\nx", "count", "4"},
-        ValueCase{"no header at all", "", "version", std::nullopt}));
+        ValueCase{"no header at all", "", "version", std::nullopt}),
+    [](const auto& case_info) { return test_support::CaseName(case_info.param.what); });
 
 TEST(InsertHeaderLineAfterTest, TheNewLineFollowsTheAnchorPaddedToItsWidth) {
   const std::string report =

@@ -1,6 +1,7 @@
 #include "crash/stack/demangle.h"
 
 #include <gtest/gtest.h>
+#include "tests/support/case_name.h"
 
 namespace userdb::crash {
 namespace {
@@ -41,7 +42,10 @@ INSTANTIATE_TEST_SUITE_P(
                       // leading "%" goes.
                       DemangleCase{"@%Set$i%@Unit1@Size$qv", "Set.Unit1@Size$qv", "", true},
                       // A name ending in "." only once trimmed gets "?".
-                      DemangleCase{"@Unit1@X. ", "X.?", "Unit1", true}));
+                      DemangleCase{"@Unit1@X. ", "X.?", "Unit1", true}),
+    [](const auto& case_info) {
+      return test_support::CaseName(case_info.param.symbol, case_info.index);
+    });
 
 INSTANTIATE_TEST_SUITE_P(
     ItaniumNames, DemangleNameTest,
@@ -69,7 +73,10 @@ INSTANTIATE_TEST_SUITE_P(
         DemangleCase{"_ZN3FooC2Ev", "Foo.Foo", "", true},
         DemangleCase{"_ZN3FooD1Ev", "Foo.~Foo", "", true},
         DemangleCase{"_Zbroken", "_Zbroken", "", false},
-        DemangleCase{"plain_c_function", "plain_c_function", "", false}));
+        DemangleCase{"plain_c_function", "plain_c_function", "", false}),
+    [](const auto& case_info) {
+      return test_support::CaseName(case_info.param.symbol, case_info.index);
+    });
 
 TEST(ReadableNameTest, TakesMangledAndDemangledNames) {
   EXPECT_EQ(ReadableName("_ZN2ns6Widget7ComputeEi"), "ns.Widget.Compute");

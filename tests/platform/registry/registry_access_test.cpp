@@ -8,6 +8,7 @@
 
 #include "platform/registry/registry_errors.h"
 #include "tests/platform/registry/hive_file_fixture.h"
+#include "tests/support/case_name.h"
 #include "tests/support/unprivileged_child.h"
 
 namespace userdb::registry {
@@ -118,7 +119,10 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{kString, "\"Path\"=dword:00000001", "Ung\xFCltiger Datentyp f\xFCr 'Path'", true},
         ReadCase{kString, "\"Path\"=hex:00", "Ung\xFCltiger Datentyp f\xFCr 'Path'", true},
         ReadCase{kString, "\"Path\"=hex(7):61,00,00", "Ung\xFCltiger Datentyp f\xFCr 'Path'",
-                 true}));
+                 true}),
+    [](const auto& case_info) {
+      return test_support::CaseName(case_info.param.stored, case_info.index);
+    });
 
 INSTANTIATE_TEST_SUITE_P(
     Integers, ReadValueTest,
@@ -132,7 +136,10 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{kInteger, "\"Type\"=\"12345\"", "Fehler beim Holen der Daten f\xFCr 'Type'", true},
         ReadCase{kInteger, "\"Type\"=\"1\"", "Ung\xFCltiger Datentyp f\xFCr 'Type'", true},
         ReadCase{kInteger, "\"Type\"=hex:01,00,00,00", "Ung\xFCltiger Datentyp f\xFCr 'Type'",
-                 true}));
+                 true}),
+    [](const auto& case_info) {
+      return test_support::CaseName(case_info.param.stored, case_info.index);
+    });
 
 TEST_F(RegistryAccessTest, WritesReplaceEarlierValuesWhateverTheirType) {
   WriteHive("[HKEY_CURRENT_USER\\K]\n\"Left\"=\"300\"\n\"Top\"=dword:00000005\n\"Keep\"=hex:01\n");
