@@ -58,7 +58,7 @@ TfrmUserDb::TfrmUserDb(registry::RegistryStore& store, NoticeStream& notices,
       application_title_(std::move(application_title)),
       layout_(kDesignedClient),
       placement_(*this),
-      saver_(store, placement_, error_box_) {
+      saver_(store, placement_, message_box_) {
   setObjectName("frmUserDb");
   setWindowTitle(kCaption);
   setFont(WindowFont());
@@ -174,7 +174,7 @@ void TfrmUserDb::btnWeiterClick() {
   });
   const conversion::TransformSelections selections = Selections();
   if (const std::optional<std::string_view> refusal = conversion::TransformRefusal(selections)) {
-    ShowMessageBox(application_title_, *refusal);
+    message_box_.Show(application_title_.toStdString(), *refusal, platform::MessageKind::kNotice);
     return;
   }
   if (!lists_) return;

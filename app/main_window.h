@@ -85,7 +85,7 @@ class TfrmUserDb : public QWidget, private settings::SelectionControls {
 
   InputFileDialog OpenDialog;
   WindowPlacement placement_;
-  WindowMessageBox error_box_;
+  WindowMessageBox message_box_;
   settings::PlacementSaver saver_;
 
   // Created by the creation handler; a run only replaces their contents.

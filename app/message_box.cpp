@@ -1,5 +1,6 @@
 #include "app/message_box.h"
 
+#include <QMessageBox>
 #include <QScreen>
 #include <QTimer>
 
@@ -17,20 +18,16 @@ void CentreOnScreen(QWidget& box) {
 
 }  // namespace
 
-void ShowMessageBox(const QString& title, std::string_view text, QMessageBox::Icon icon) {
+void WindowMessageBox::Show(std::string_view caption, std::string_view text,
+                            platform::MessageKind kind) {
+  const QMessageBox::Icon icon =
+      kind == platform::MessageKind::kError ? QMessageBox::Critical : QMessageBox::NoIcon;
   // Without a parent the box is placed on the screen rather than on a window. It settles
   // its size only once shown, so it is centred again then.
-  QMessageBox box(icon, title, ScreenText(text), QMessageBox::Ok);
+  QMessageBox box(icon, ScreenText(caption), ScreenText(text), QMessageBox::Ok);
   box.setWindowModality(Qt::ApplicationModal);
   QTimer::singleShot(0, &box, [&box] { CentreOnScreen(box); });
   box.exec();
-}
-
-void WindowMessageBox::Show(std::string_view caption, std::string_view text,
-                            platform::MessageKind kind) {
-  ShowMessageBox(
-      ScreenText(caption), text,
-      kind == platform::MessageKind::kError ? QMessageBox::Critical : QMessageBox::NoIcon);
 }
 
 }  // namespace userdb::app

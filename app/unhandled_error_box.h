@@ -2,8 +2,9 @@
 #pragma once
 
 #include <QString>
-#include <utility>
+#include <string>
 
+#include "app/message_box.h"
 #include "app/unhandled_error_handler.h"
 
 namespace userdb::app {
@@ -11,13 +12,14 @@ namespace userdb::app {
 class UnhandledErrorBox : public UnhandledErrorHandler {
  public:
   // `title`: the application's title, the box's caption.
-  explicit UnhandledErrorBox(QString title) : title_(std::move(title)) {}
+  explicit UnhandledErrorBox(const QString& title) : title_(title.toStdString()) {}
 
   // Shows the failure's message with an error icon and one "OK" button, modally.
   void Handle(std::exception_ptr failure) override;
 
  private:
-  QString title_;
+  std::string title_;  // UTF-8
+  WindowMessageBox box_;
 };
 
 }  // namespace userdb::app
