@@ -24,7 +24,7 @@ using test_support::TempFolder;
 void FunctionOfThisProgram() {}
 
 // Every property of this program's record, in stream order, with its value: what the build
-// tool must have put into the settings stream from crash/crash_settings.txt.
+// tool must have put into the settings stream from crash/config/crash_settings.txt.
 const std::vector<Property>& ExpectedRecord() {
   static const std::vector<Property> kRecord = {
       // General
