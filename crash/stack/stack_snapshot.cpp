@@ -1,0 +1,120 @@
+#include "crash/stack/stack_snapshot.h"
+
+#include <sys/uio.h>
+#include <unistd.h>
+
+#include <cstring>
+
+#include "crash/stack/frame_slots.h"
+#include "crash/stack/unwind_walk.h"
+
+namespace userdb::crash {
+namespace {
+
+constexpr size_t kScratchSize = 4096;
+constexpr size_t kPiecesPerCall = 64;
+
+// Whether the kernel can copy every byte from `bottom` up to `top`: one system call per
+// 256 KB, every piece copied into the same small scratch room.
+bool WholeRangeReadable(uintptr_t bottom, uintptr_t top) {
+  alignas(16) char scratch[kScratchSize];
+  iovec pieces[kPiecesPerCall];
+  for (size_t i = 0; i < kPiecesPerCall; ++i) pieces[i] = {scratch, sizeof scratch};
+  const pid_t self = getpid();
+  for (uintptr_t start = bottom; start < top;) {
+    const size_t length = top - start < kScratchSize * kPiecesPerCall
+                              ? static_cast<size_t>(top - start)
+                              : kScratchSize * kPiecesPerCall;
+    const size_t piece_count = (length + kScratchSize - 1) / kScratchSize;
+    iovec remote{reinterpret_cast<void*>(start), length};
+    if (process_vm_readv(self, pieces, piece_count, &remote, 1, 0) !=
+        static_cast<ssize_t>(length)) {
+      return false;
+    }
+    start += length;
+  }
+  return true;
+}
+
+// Reads the confirmed stack in place, anything else through the kernel.
+class ConfirmedStackReader final : public MemoryReader {
+ public:
+  ConfirmedStackReader(uintptr_t low, uintptr_t high) : low_(low), high_(high) {}
+
+  bool Read(uintptr_t address, void* out, size_t count) const override {
+    if (address >= low_ && address <= high_ && count <= high_ - address) {
+      std::memcpy(out, reinterpret_cast<const void*>(address), count);
+      return true;
+    }
+    return kernel_.Read(address, out, count);
+  }
+
+ private:
+  uintptr_t low_, high_;
+  KernelMemoryReader kernel_;
+};
+
+bool PassesCallTest(const ExecutableRanges& code, uintptr_t value) {
+  BytesBeforeAddress bytes;
+  return value > 7 && code.ReadBytesBefore(value, bytes) && EndsWithCall(bytes);
+}
+
+// The frame slots from the frame-pointer chain and the unwind tables, ascending.
+size_t CollectFrameSlots(const SnapshotRequest& request, uintptr_t bottom,
+                         const MemoryReader& stack, std::span<uintptr_t> room) {
+  size_t count = CollectFramePointerSlots(stack, request.registers.value[kDwarfRbp], bottom,
+                                          request.top, room.data(), room.size());
+  UnwindRegisters start = request.registers;
+  start.Set(kDwarfRsp, bottom);
+  count += CollectUnwindSlots(stack, start, bottom, request.top, room.data() + count,
+                              room.size() - count);
+  return SortFrameSlots(room.data(), count);
+}
+
+}  // namespace
+
+UnwindRegisters RegistersOf(const ucontext_t& context) {
+  const greg_t* g = context.uc_mcontext.gregs;
+  UnwindRegisters registers;
+  const int order[kDwarfRegisterCount] = {REG_RAX, REG_RDX, REG_RCX, REG_RBX, REG_RSI, REG_RDI,
+                                          REG_RBP, REG_RSP, REG_R8,  REG_R9,  REG_R10, REG_R11,
+                                          REG_R12, REG_R13, REG_R14, REG_R15, REG_RIP};
+  for (unsigned reg = 0; reg < kDwarfRegisterCount; ++reg) {
+    registers.Set(reg, static_cast<uintptr_t>(g[order[reg]]));
+  }
+  return registers;
+}
+
+TDAPreStackItem SnapshotStack(const SnapshotRequest& request, const ExecutableRanges& code,
+                              SnapshotRoom room) {
+  const uintptr_t bottom =
+      request.bottom != 0 ? request.bottom : request.registers.value[kDwarfRsp];
+  const uintptr_t top = request.top;
+  if (bottom == 0 || top <= bottom || top - bottom < kStackSlotSize ||
+      !WholeRangeReadable(bottom, top)) {
+    return {};
+  }
+  const ConfirmedStackReader stack(bottom, top);
+  const size_t frame_count = CollectFrameSlots(request, bottom, stack, room.frame_slots);
+  const uintptr_t* frame_slots = room.frame_slots.data();
+  const uintptr_t current = request.registers.value[kDwarfReturnAddress];
+
+  size_t count = 0;
+  size_t next_frame = frame_count;  // frame slots at and above this index lie above the scan
+  for (uintptr_t slot = top - kStackSlotSize; slot >= bottom && count < room.items.size();
+       slot -= kStackSlotSize) {
+    uintptr_t value;
+    std::memcpy(&value, reinterpret_cast<const void*>(slot), sizeof value);
+    if (request.is_exception && value == current) break;
+    while (next_frame > 0 && frame_slots[next_frame - 1] > slot) --next_frame;
+    if (PassesCallTest(code, value)) {
+      const bool frame = next_frame > 0 && frame_slots[next_frame - 1] == slot;
+      room.items[count++] = {frame, value};
+      if (frame) slot -= kStackSlotSize;  // the saved frame pointer below it
+    }
+    if (slot < bottom + kStackSlotSize) break;
+  }
+  return {room.items.first(count)};
+}
+
+}  // namespace userdb::crash
