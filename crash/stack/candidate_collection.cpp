@@ -94,7 +94,11 @@ class CandidateCollector {
       const bool frame = next_frame > 0 && frame_slots[next_frame - 1] == slot;
       const bool anchor = Take({.value = words[i], .from_frame_slot = frame});
       if (NewestIsTop()) break;
-      if (anchor && i > 0) --i;  // the saved frame pointer below a frame's return address
+      // The saved frame pointer below a frame's return address is passed over, unless the
+      // unwind tables make that slot a frame slot too (a function without a frame pointer).
+      const bool below_is_frame =
+          next_frame > 1 && frame_slots[next_frame - 2] == slot - kStackSlotSize;
+      if (anchor && i > 0 && !below_is_frame) --i;
     }
     return true;
   }
@@ -148,8 +152,11 @@ class CandidateCollector {
   bool Take(const Offer& offer) {
     const uintptr_t v = offer.value;
     TInternalStackItem candidate;
+    // The exception's address makes a top item only where it is readable: a bad address such
+    // as 0x10 (a call through a broken pointer) is also a common value of data.
     candidate.top = !offer.creation &&
-                    (offer.forced || (state_.request.is_exception && v == state_.current_address));
+                    (offer.forced || (state_.request.is_exception && v == state_.current_address &&
+                                      memory_.IsReadable(v)));
     const bool like_top = candidate.top || offer.creation;
     candidate.address = v;
     std::optional<uintptr_t> code_address;

@@ -54,6 +54,11 @@ class ConfirmedStackReader final : public MemoryReader {
   KernelMemoryReader kernel_;
 };
 
+// Whether the slot is one of the frame slots below index `above` (ascending slots).
+bool IsFrameSlot(const uintptr_t* frame_slots, size_t above, uintptr_t slot) {
+  return above > 0 && frame_slots[above - 1] == slot;
+}
+
 bool PassesCallTest(const ExecutableRanges& code, uintptr_t value) {
   BytesBeforeAddress bytes;
   return value > 7 && code.ReadBytesBefore(value, bytes) && EndsWithCall(bytes);
@@ -99,18 +104,23 @@ TDAPreStackItem SnapshotStack(const SnapshotRequest& request, const ExecutableRa
   const uintptr_t* frame_slots = room.frame_slots.data();
   const uintptr_t current = request.registers.value[kDwarfReturnAddress];
 
+  // The exception's address ends the scan only where it is code: a bad address such as 0x10
+  // (a call through a broken pointer) is also a common value of data.
+  const bool stop_at_current = request.is_exception && code.Holds(current, current + 1);
   size_t count = 0;
   size_t next_frame = frame_count;  // frame slots at and above this index lie above the scan
   for (uintptr_t slot = top - kStackSlotSize; slot >= bottom && count < room.items.size();
        slot -= kStackSlotSize) {
     uintptr_t value;
     std::memcpy(&value, reinterpret_cast<const void*>(slot), sizeof value);
-    if (request.is_exception && value == current) break;
+    if (stop_at_current && value == current) break;
     while (next_frame > 0 && frame_slots[next_frame - 1] > slot) --next_frame;
     if (PassesCallTest(code, value)) {
       const bool frame = next_frame > 0 && frame_slots[next_frame - 1] == slot;
       room.items[count++] = {frame, value};
-      if (frame) slot -= kStackSlotSize;  // the saved frame pointer below it
+      if (frame && !IsFrameSlot(frame_slots, next_frame - 1, slot - kStackSlotSize)) {
+        slot -= kStackSlotSize;  // the saved frame pointer below it
+      }
     }
     if (slot < bottom + kStackSlotSize) break;
   }

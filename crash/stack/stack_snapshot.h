@@ -53,11 +53,12 @@ UnwindRegisters RegistersOf(const ucontext_t& context);
 // SnapshotStack. The stack from bottom to top must belong to the calling thread (it is read in
 // place once the kernel has confirmed that all of it is readable). The slots are scanned from
 // the top minus 8 down to the bottom; the scan stops at a slot holding the current address
-// when this is an exception. A value is kept when it is above 7 and passes the call test
-// (the code bytes read through `code`); it is a frame value when its slot is the next frame
-// slot, and then the slot below it (the saved frame pointer) is passed over. Fails softly:
-// the snapshot is empty when the stack is not readable as a whole or no top is given; values
-// beyond the room are left out.
+// when this is an exception and that address lies in code. A value is kept when it is above 7
+// and passes the call test (the code bytes read through `code`); it is a frame value when its
+// slot is the next frame slot, and then the slot below it (the saved frame pointer) is passed
+// over, unless the unwind tables make that slot a frame slot too (a function without a frame
+// pointer keeps no saved one there). Fails softly: the snapshot is empty when the stack is not
+// readable as a whole or no top is given; values beyond the room are left out.
 TDAPreStackItem SnapshotStack(const SnapshotRequest& request, const ExecutableRanges& code,
                               SnapshotRoom room);
 

@@ -4,6 +4,7 @@
 
 #include "crash/stack/call_test.h"
 #include "crash/stack/frame_slots.h"
+#include "crash/stack/repeat_blocks.h"
 
 namespace userdb::crash::demo {
 
@@ -23,6 +24,21 @@ ChainScore CompareChains(const Chain& reference, const Chain& printed) {
     if (std::find(reference.begin(), reference.end(), address) == reference.end()) ++score.invented;
   }
   return score;
+}
+
+Chain WithRepeatsRemoved(const Chain& chain) {
+  // Oldest first, as the trace's candidates are ordered.
+  const Chain oldest_first(chain.rbegin(), chain.rend());
+  std::vector<bool> valid(oldest_first.size(), true);
+  detail::RemoveRepeatedBlocks(
+      oldest_first.size(), [&](size_t i) { return valid[i]; },
+      [&](size_t i) { return oldest_first[i]; }, [&](size_t i) { valid[i] = false; },
+      [] { return false; });
+  Chain kept;
+  for (size_t i = oldest_first.size(); i-- > 0;) {
+    if (valid[i]) kept.push_back(oldest_first[i]);
+  }
+  return kept;
 }
 
 Chain ChainOfTrace(const TraceResult& result, const Chain& reference) {

@@ -23,6 +23,9 @@ struct ChainScore {
 
 ChainScore CompareChains(const Chain& reference, const Chain& printed);
 
+// The chain with its recursion shown once, as the trace shows it (A B A B A B as A B).
+Chain WithRepeatsRemoved(const Chain& chain);
+
 // A trace's items as a chain: the top item by its code address, the others by their return
 // address; an item that matches the reference by its code address instead counts as well.
 Chain ChainOfTrace(const TraceResult& result, const Chain& reference);

@@ -72,6 +72,28 @@ void ReadReference(unw_cursor_t& cursor, Moment& moment) {
   } while (moment.reference_count < moment.reference.size() && unw_step(&cursor) > 0);
 }
 
+// The reference chain of a fault. At an address whose code cannot be read (a call through a
+// bad pointer) no unwind entry exists; the call has just pushed its return address, so the
+// chain goes on from the caller's state: that return address, with the stack pointer above it.
+void ReadReferenceAtFault(ucontext_t& state, Moment& moment) {
+  unw_cursor_t cursor;
+  greg_t* registers = state.uc_mcontext.gregs;
+  uint8_t code;
+  if (KernelMemoryReader().ReadValue(static_cast<uintptr_t>(registers[REG_RIP]), code)) {
+    if (unw_init_local2(&cursor, &state, UNW_INIT_SIGNAL_FRAME) == 0) ReadReference(cursor, moment);
+    return;
+  }
+  moment.reference[moment.reference_count++] = static_cast<uintptr_t>(registers[REG_RIP]);
+  ucontext_t caller = state;
+  uintptr_t return_address;
+  if (!KernelMemoryReader().ReadValue(static_cast<uintptr_t>(registers[REG_RSP]), return_address)) {
+    return;
+  }
+  caller.uc_mcontext.gregs[REG_RIP] = static_cast<greg_t>(return_address);
+  caller.uc_mcontext.gregs[REG_RSP] += static_cast<greg_t>(sizeof(uintptr_t));
+  if (unw_init_local2(&cursor, &caller, 0) == 0) ReadReference(cursor, moment);
+}
+
 // Runs in the crashed thread (in its signal handler, or at its throw): snapshot, reference,
 // then the tracer takes over and this thread waits for the process to end.
 void TakeMoment(Demo& demo, const UnwindRegisters& registers, bool external) {
@@ -98,11 +120,7 @@ void OnFault(int, siginfo_t*, void* context) {
   if (demo.captured.exchange(true)) _exit(4);  // a fault in the capture itself
   auto& state = *static_cast<ucontext_t*>(context);
   TakeMoment(demo, RegistersOf(state), true);
-  if (demo.options.compare) {
-    unw_cursor_t cursor;
-    if (unw_init_local2(&cursor, &state, UNW_INIT_SIGNAL_FRAME) == 0)
-      ReadReference(cursor, demo.moment);
-  }
+  if (demo.options.compare) ReadReferenceAtFault(state, demo.moment);
   Release(demo);
 }
 
@@ -162,7 +180,9 @@ void* TraceWhenWoken(void*) {
     for (uintptr_t address : reference) {
       std::printf("  %s\n", FormatLocationLine(demo.symbols, address).c_str());
     }
-    PrintScore("trace", CompareChains(reference, ChainOfTrace(result, reference)));
+    // The trace shows a recursion once, by design: its reference is shown the same way.
+    const Chain shown_once = WithRepeatsRemoved(reference);
+    PrintScore("trace", CompareChains(shown_once, ChainOfTrace(result, shown_once)));
     PrintScore("frame-pointers",
                CompareChains(reference, FramePointerChain(memory, request.current_address,
                                                           request.frame_pointer, request.bottom,
