@@ -103,11 +103,21 @@ class CandidateCollector {
     return true;
   }
 
+  // Where the function of a candidate is looked up. The top item of a C++ exception is the
+  // return address of the raising call, which may be the last instruction of its function
+  // (the call never returns): its function is the one that holds the byte before it.
+  uintptr_t FunctionLookupAddress(const TInternalStackItem& candidate) const {
+    const bool raised = candidate.top && state_.request.is_exception &&
+                        !state_.request.external_exception && candidate.examined > 0;
+    return raised ? candidate.examined - 1 : candidate.examined;
+  }
+
   // Seeks the function of a candidate in its module (step 7.4); false when it fails there.
   bool SeekFunction(TInternalStackItem& candidate, bool like_top, const ModuleInfo& module,
                     std::optional<size_t>& function, CallSiteFound& site) {
+    const uintptr_t lookup = FunctionLookupAddress(candidate);
     if (const TMapFile* table = context_.TableOf(candidate.module)) {
-      const TMfPublic below = FindPublic(*table, candidate.examined);
+      const TMfPublic below = FindPublic(*table, lookup);
       if (!below.valid) return false;
       const std::string name(below.name);
       function = context_.AddFunctionInfo(below.address, name, candidate.module, false, true, true);
@@ -137,7 +147,7 @@ class CandidateCollector {
       return false;
     }
     if (module.is_main) return true;
-    const uintptr_t nearest = context_.Symbols().NearestExport(module.handle, candidate.examined);
+    const uintptr_t nearest = context_.Symbols().NearestExport(module.handle, lookup);
     if (nearest == 0) return true;
     const auto exported = context_.AddFunctionInfo(nearest, {}, candidate.module, false, true);
     if (!exported || !state_.Function(*exported).info.CodeAreasHold(candidate.address)) {
@@ -154,9 +164,9 @@ class CandidateCollector {
     TInternalStackItem candidate;
     // The exception's address makes a top item only where it is readable: a bad address such
     // as 0x10 (a call through a broken pointer) is also a common value of data.
-    candidate.top = !offer.creation &&
-                    (offer.forced || (state_.request.is_exception && v == state_.current_address &&
-                                      memory_.IsReadable(v)));
+    candidate.top =
+        !offer.creation && (offer.forced || (state_.request.is_exception &&
+                                             v == state_.current_address && memory_.IsReadable(v)));
     const bool like_top = candidate.top || offer.creation;
     candidate.address = v;
     std::optional<uintptr_t> code_address;

@@ -130,8 +130,9 @@ Instruction DecodeBytes(std::span<const uint8_t> bytes, uintptr_t address,
   const ZydisDecodedOperand* first = nullptr;
   for (size_t i = 0; i < instruction.operand_count_visible; ++i) {
     const ZydisDecodedOperand& operand = operands[i];
+    // Memory read or written, or the address that lea computes.
     if (operand.type == ZYDIS_OPERAND_TYPE_MEMORY && !result.memory.present &&
-        operand.mem.type == ZYDIS_MEMOP_TYPE_MEM) {
+        (operand.mem.type == ZYDIS_MEMOP_TYPE_MEM || operand.mem.type == ZYDIS_MEMOP_TYPE_AGEN)) {
       TakeMemoryOperand(instruction, operand, address, result.memory);
     }
     if (operand.type == ZYDIS_OPERAND_TYPE_IMMEDIATE && !operand.imm.is_relative) {
