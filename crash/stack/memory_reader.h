@@ -29,4 +29,8 @@ class KernelMemoryReader final : public MemoryReader {
   bool Read(uintptr_t address, void* out, size_t count) const override;
 };
 
+// Copies memory that is known to be readable, in place, without the sanitizers' checks: a
+// stack is read whole, red zones of other frames included. Safe inside a signal handler.
+void CopyKnownReadable(void* out, uintptr_t address, size_t count);
+
 }  // namespace userdb::crash

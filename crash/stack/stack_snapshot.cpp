@@ -43,7 +43,7 @@ class ConfirmedStackReader final : public MemoryReader {
 
   bool Read(uintptr_t address, void* out, size_t count) const override {
     if (address >= low_ && address <= high_ && count <= high_ - address) {
-      std::memcpy(out, reinterpret_cast<const void*>(address), count);
+      CopyKnownReadable(out, address, count);
       return true;
     }
     return kernel_.Read(address, out, count);
@@ -112,7 +112,7 @@ TDAPreStackItem SnapshotStack(const SnapshotRequest& request, const ExecutableRa
   for (uintptr_t slot = top - kStackSlotSize; slot >= bottom && count < room.items.size();
        slot -= kStackSlotSize) {
     uintptr_t value;
-    std::memcpy(&value, reinterpret_cast<const void*>(slot), sizeof value);
+    CopyKnownReadable(&value, slot, sizeof value);
     if (stop_at_current && value == current) break;
     while (next_frame > 0 && frame_slots[next_frame - 1] > slot) --next_frame;
     if (PassesCallTest(code, value)) {
