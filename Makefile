@@ -95,6 +95,7 @@ bench: build
 	$(BUILD_DIR)/bin/report_file_bench
 	$(BUILD_DIR)/bin/registry_hive_bench
 	$(BUILD_DIR)/bin/symbol_bench
+	bench/run-stack-bench $(BUILD_DIR)
 	bench/run-whole-program $(BUILD_DIR)
 
 format:

@@ -37,11 +37,15 @@ void ExecutableRanges::Refresh() {
   next.count = gathering.count;
   std::sort(next.ranges.begin(), next.ranges.begin() + static_cast<ptrdiff_t>(next.count),
             [](const AddressRange& a, const AddressRange& b) { return a.start < b.start; });
+  next.lowest = next.count > 0 ? next.ranges[0].start : 0;
+  next.highest = 0;
+  for (size_t i = 0; i < next.count; ++i) next.highest = std::max(next.highest, next.ranges[i].end);
   current_.store(&next, std::memory_order_release);
 }
 
 bool ExecutableRanges::Holds(uintptr_t start, uintptr_t end) const {
   const Table& table = *current_.load(std::memory_order_acquire);
+  if (start < table.lowest || end > table.highest) return false;
   size_t low = 0, high = table.count;
   while (low < high) {  // the first range starting above `start`
     const size_t middle = (low + high) / 2;
@@ -56,14 +60,19 @@ bool ExecutableRanges::Holds(uintptr_t start, uintptr_t end) const {
   return start < end && end <= range.end;
 }
 
-bool ExecutableRanges::ReadBytesBefore(uintptr_t address, BytesBeforeAddress& bytes) const {
+bool ExecutableRanges::ReadBytesBefore(uintptr_t address, BytesBeforeAddress& bytes,
+                                       LoadedModule& last) const {
   if (address < bytes.size()) return false;
   const uintptr_t start = address - bytes.size();
   if (!Holds(start, address)) return false;
-  // A module unloaded since the last refresh is no longer found; _dl_find_object takes no
-  // lock and is safe inside a signal handler.
-  dl_find_object found;
-  if (_dl_find_object(reinterpret_cast<void*>(start), &found) != 0) return false;
+  if (start < last.start || address > last.end) {
+    // A module unloaded since the last refresh is no longer found; _dl_find_object takes no
+    // lock and is safe inside a signal handler.
+    dl_find_object found;
+    if (_dl_find_object(reinterpret_cast<void*>(start), &found) != 0) return false;
+    last = {reinterpret_cast<uintptr_t>(found.dlfo_map_start),
+            reinterpret_cast<uintptr_t>(found.dlfo_map_end)};
+  }
   std::memcpy(bytes.data(), reinterpret_cast<const void*>(start), bytes.size());
   return true;
 }

@@ -16,6 +16,12 @@
 
 namespace userdb::crash {
 
+// The module that the last read found loaded: values into the same module need not ask again.
+struct LoadedModule {
+  uintptr_t start = 0;
+  uintptr_t end = 0;
+};
+
 class ExecutableRanges {
  public:
   static constexpr size_t kCapacity = 1024;
@@ -30,8 +36,9 @@ class ExecutableRanges {
   bool Holds(uintptr_t start, uintptr_t end) const;
 
   // The bytes in front of `address`, read directly when a loaded module's executable segment
-  // holds them and the module is still loaded; false otherwise.
-  bool ReadBytesBefore(uintptr_t address, BytesBeforeAddress& bytes) const;
+  // holds them and the module is still loaded; false otherwise. `last` remembers the module
+  // found loaded, for the reads of one snapshot.
+  bool ReadBytesBefore(uintptr_t address, BytesBeforeAddress& bytes, LoadedModule& last) const;
 
   size_t Count() const;
 
@@ -39,6 +46,7 @@ class ExecutableRanges {
   struct Table {
     std::array<AddressRange, kCapacity> ranges{};  // ascending
     size_t count = 0;
+    uintptr_t lowest = 0, highest = 0;  // of all ranges: most values lie outside at once
   };
 
   std::array<Table, 2> tables_;

@@ -12,6 +12,7 @@ namespace userdb::crash {
 namespace {
 
 constexpr size_t kScratchSize = 4096;
+constexpr size_t kChunkSlots = 256;  // the scan copies the stack in pieces of this many slots
 constexpr size_t kPiecesPerCall = 64;
 
 // Whether the kernel can copy every byte from `bottom` up to `top`: one system call per
@@ -59,21 +60,30 @@ bool IsFrameSlot(const uintptr_t* frame_slots, size_t above, uintptr_t slot) {
   return above > 0 && frame_slots[above - 1] == slot;
 }
 
-bool PassesCallTest(const ExecutableRanges& code, uintptr_t value) {
+bool PassesCallTest(const ExecutableRanges& code, uintptr_t value, LoadedModule& last) {
   BytesBeforeAddress bytes;
-  return value > 7 && code.ReadBytesBefore(value, bytes) && EndsWithCall(bytes);
+  return value > 7 && code.ReadBytesBefore(value, bytes, last) && EndsWithCall(bytes);
 }
 
 // The frame slots from the frame-pointer chain and the unwind tables, ascending.
 size_t CollectFrameSlots(const SnapshotRequest& request, uintptr_t bottom,
                          const MemoryReader& stack, std::span<uintptr_t> room) {
-  size_t count = CollectFramePointerSlots(stack, request.registers.value[kDwarfRbp], bottom,
-                                          request.top, room.data(), room.size());
   UnwindRegisters start = request.registers;
   start.Set(kDwarfRsp, bottom);
-  count += CollectUnwindSlots(stack, start, bottom, request.top, room.data() + count,
-                              room.size() - count);
-  return SortFrameSlots(room.data(), count);
+  const size_t unwound =
+      CollectUnwindSlots(stack, start, bottom, request.top, room.data(), room.size());
+  const size_t chained =
+      CollectFramePointerSlots(stack, request.registers.value[kDwarfRbp], bottom, request.top,
+                               room.data() + unwound, room.size() - unwound);
+  // Both walks go up the stack; where both found a slot (most frames of code with frame
+  // pointers) it is kept once, so that little is left to sort.
+  size_t kept = unwound;
+  for (size_t i = unwound, u = 0; i < unwound + chained; ++i) {
+    while (u < unwound && room[u] < room[i]) ++u;
+    if (u < unwound && room[u] == room[i]) continue;
+    room[kept++] = room[i];
+  }
+  return SortFrameSlots(room.data(), kept);
 }
 
 }  // namespace
@@ -109,13 +119,22 @@ TDAPreStackItem SnapshotStack(const SnapshotRequest& request, const ExecutableRa
   const bool stop_at_current = request.is_exception && code.Holds(current, current + 1);
   size_t count = 0;
   size_t next_frame = frame_count;  // frame slots at and above this index lie above the scan
+  LoadedModule last_module;
+  uintptr_t chunk[kChunkSlots];
+  uintptr_t chunk_start = top;  // the slots from chunk_start up to the previous start are in chunk
   for (uintptr_t slot = top - kStackSlotSize; slot >= bottom && count < room.items.size();
        slot -= kStackSlotSize) {
-    uintptr_t value;
-    CopyKnownReadable(&value, slot, sizeof value);
+    if (slot < chunk_start) {
+      const uintptr_t lowest = slot - bottom >= (kChunkSlots - 1) * kStackSlotSize
+                                   ? slot - (kChunkSlots - 1) * kStackSlotSize
+                                   : bottom;
+      CopyKnownReadable(chunk, lowest, slot + kStackSlotSize - lowest);
+      chunk_start = lowest;
+    }
+    const uintptr_t value = chunk[(slot - chunk_start) / kStackSlotSize];
     if (stop_at_current && value == current) break;
     while (next_frame > 0 && frame_slots[next_frame - 1] > slot) --next_frame;
-    if (PassesCallTest(code, value)) {
+    if (PassesCallTest(code, value, last_module)) {
       const bool frame = next_frame > 0 && frame_slots[next_frame - 1] == slot;
       room.items[count++] = {frame, value};
       if (frame && !IsFrameSlot(frame_slots, next_frame - 1, slot - kStackSlotSize)) {

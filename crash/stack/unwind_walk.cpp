@@ -3,6 +3,43 @@
 namespace userdb::crash {
 namespace {
 
+// The rules of the last few code addresses met: a recursion repeats the same frames, and
+// reading the rules from the tables costs more than the rest of a frame.
+class RecentRules {
+ public:
+  // The entry and rules at `lookup`; false when no entry covers it or its program is damaged.
+  bool At(uintptr_t lookup, const UnwindEntry*& entry, const FrameRules*& rules) {
+    for (Slot& slot : slots_) {
+      if (slot.used && slot.lookup == lookup) {
+        entry = &slot.entry;
+        rules = &slot.rules;
+        return true;
+      }
+    }
+    Slot& slot = slots_[next_++ % kSlots];
+    slot.used = false;
+    if (!FindUnwindEntry(lookup, slot.entry) || !RulesAt(slot.entry, lookup, slot.rules)) {
+      return false;
+    }
+    slot.used = true;
+    slot.lookup = lookup;
+    entry = &slot.entry;
+    rules = &slot.rules;
+    return true;
+  }
+
+ private:
+  static constexpr size_t kSlots = 4;
+  struct Slot {
+    bool used = false;
+    uintptr_t lookup = 0;
+    UnwindEntry entry;
+    FrameRules rules;
+  };
+  Slot slots_[kSlots];
+  size_t next_ = 0;
+};
+
 bool ComputeCfa(const FrameRules& rules, const UnwindRegisters& registers,
                 const MemoryReader& stack, uintptr_t& cfa) {
   if (rules.cfa_by_expression) {
@@ -60,12 +97,15 @@ size_t CollectUnwindSlots(const MemoryReader& stack, const UnwindRegisters& star
   // The address of an interrupted instruction, in the first frame or after a signal frame,
   // is looked up as it is; a return address one byte before, inside its call.
   bool exact_pc = !start.rip_is_return_address;
+  RecentRules recent;
   while (count < capacity) {
     const uintptr_t pc = registers.value[kDwarfReturnAddress];
-    UnwindEntry entry;
-    FrameRules rules;
     const uintptr_t lookup = exact_pc ? pc : pc - 1;
-    if (pc == 0 || !FindUnwindEntry(lookup, entry) || !RulesAt(entry, lookup, rules)) break;
+    const UnwindEntry* found_entry = nullptr;
+    const FrameRules* found_rules = nullptr;
+    if (pc == 0 || !recent.At(lookup, found_entry, found_rules)) break;
+    const UnwindEntry& entry = *found_entry;
+    const FrameRules& rules = *found_rules;
     if (entry.return_column != kDwarfReturnAddress) break;
     uintptr_t cfa;
     if (!ComputeCfa(rules, registers, stack, cfa)) break;

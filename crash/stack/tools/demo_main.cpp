@@ -2,12 +2,13 @@
 // that the stack trace finds, as the crash reporter would. For developers, the tests and the
 // accuracy benchmark.
 //
-//   userdb-stack-demo [--compare] [--time] [--snapshot] <scenario>
+//   userdb-stack-demo [--compare] [--time [--tables-first]] [--snapshot] <scenario>
 //
 // --compare also prints, for the trace, a plain frame-pointer walk and a naive scan, how many
 // frames of the reference chain (libunwind at the same point) each found and invented;
-// --time prints the first trace's time and that of later (warm) traces; --snapshot lists the
-// values that the snapshot kept.
+// --time prints the first trace's time and that of later (warm) traces (with --tables-first,
+// the symbol tables of the modules met are built and timed before the first trace);
+// --snapshot lists the values that the snapshot kept.
 #include <cstdio>
 #include <cstring>
 #include <string_view>
@@ -19,7 +20,8 @@ namespace {
 
 int Usage() {
   std::fprintf(stderr,
-               "usage: userdb-stack-demo [--compare] [--time] [--snapshot] <scenario>\nscenarios:");
+               "usage: userdb-stack-demo [--compare] [--time [--tables-first]] [--snapshot] "
+               "<scenario>\nscenarios:");
   for (std::string_view name : userdb::crash::demo::kScenarioNames) {
     std::fprintf(stderr, " %.*s", static_cast<int>(name.size()), name.data());
   }
@@ -39,6 +41,8 @@ int main(int argc, char** argv) {
       options.time = true;
     } else if (std::strcmp(argv[i], "--snapshot") == 0) {
       options.snapshot = true;
+    } else if (std::strcmp(argv[i], "--tables-first") == 0) {
+      options.tables_first = true;
     } else if (scenario == nullptr && argv[i][0] != '-') {
       scenario = argv[i];
     } else {
