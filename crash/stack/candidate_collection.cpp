@@ -31,6 +31,7 @@ class CandidateCollector {
     state_.candidates.reserve(kFirstCandidateRoom);
     if (state_.request.creation_address != 0) {
       Take({.value = state_.request.creation_address, .creation = true});
+      state_.creation_kept = !state_.candidates.empty();
     }
     const bool complete = state_.request.snapshot != nullptr ? OfferSnapshot() : OfferStackSlots();
     if (!complete) return false;

@@ -17,7 +17,7 @@ class DeepChecker {
 
   bool Run() {
     const size_t count = candidates_.size();
-    const size_t first = state_.request.creation_address != 0 ? 1 : 0;
+    const size_t first = state_.creation_kept ? 1 : 0;
     for (size_t i = first; i < count; ++i) {
       if (state_.Aborted()) return false;
       state_.Progress(static_cast<int>(i * 625 / count + 25));

@@ -13,9 +13,10 @@ class Namer {
  public:
   Namer(TraceState& state, TraceResult& result) : state_(state), result_(result) {}
 
-  void Run() {
+  bool Run() {
     bool first = true;
     for (size_t i = state_.candidates.size(); i-- > 0;) {
+      if (state_.Aborted()) return false;
       TInternalStackItem& candidate = state_.candidates[i];
       if (candidate.invalid) continue;
       Name(candidate);
@@ -23,6 +24,7 @@ class Namer {
       first = false;
       result_.items.push_back(candidate.output);
     }
+    return true;
   }
 
  private:
@@ -97,8 +99,8 @@ class Namer {
 
 }  // namespace
 
-void FillFinalOutput(TraceState& state, TraceResult& result) {
-  Namer(state, result).Run();
+bool FillFinalOutput(TraceState& state, TraceResult& result) {
+  return Namer(state, result).Run();
 }
 
 }  // namespace userdb::crash::detail

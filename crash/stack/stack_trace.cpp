@@ -2,6 +2,9 @@
 
 #include <pthread.h>
 
+#include <functional>
+#include <utility>
+
 #include "crash/stack/stack_text.h"
 #include "crash/stack/trace_state.h"
 
@@ -46,36 +49,34 @@ class Trace {
     state.top = request_.top;
     state.bottom = request_.bottom;
 
-    const bool complete =
-        RunStage(state, kCollect, [&] { return detail::CollectPossibleStackItems(state); }) &&
-        RunStage(state, kRemoveRepeatsFully,
-                 [&] { return detail::RemoveRecursiveAreas(state, true); }) &&
-        RunStage(state, kDeepChecks, [&] { return detail::InDeepChecks(state); }) &&
-        RunStage(state, kChainSelection, [&] { return detail::RealizeOptimalLinkChains(state); }) &&
-        RunStage(state, kRemoveRepeats,
-                 [&] {
-                   state.Progress(1000);
-                   return detail::RemoveRecursiveAreas(state, false);
-                 }) &&
-        RunStage(state, kNaming,
-                 [&] {
-                   detail::FillFinalOutput(state, result_);
-                   return true;
-                 }) &&
-        RunStage(state, kCompose, [&] {
-          result_.text = request_.compose ? request_.compose(result_, services_.symbols)
-                                          : FormatStackPlain(result_);
-          return true;
-        });
-    (void)complete;
+    const std::pair<Stage, std::function<bool()>> stages[] = {
+        {kCollect, [&] { return detail::CollectPossibleStackItems(state); }},
+        {kRemoveRepeatsFully, [&] { return detail::RemoveRecursiveAreas(state, true); }},
+        {kDeepChecks, [&] { return detail::InDeepChecks(state); }},
+        {kChainSelection, [&] { return detail::RealizeOptimalLinkChains(state); }},
+        {kRemoveRepeats,
+         [&] {
+           state.Progress(1000);
+           return detail::RemoveRecursiveAreas(state, false);
+         }},
+        {kNaming, [&] { return detail::FillFinalOutput(state, result_); }},
+        {kCompose,
+         [&] {
+           result_.text = request_.compose ? request_.compose(result_, services_.symbols)
+                                           : FormatStackPlain(result_);
+           return true;
+         }},
+    };
+    for (const auto& [stage, body] : stages) {
+      if (!RunStage(state, stage, body)) break;
+    }
     return std::move(result_);
   }
 
  private:
   // Runs a stage guarded: a failure ends the trace with the internal-error text, the abort
   // flag with an empty result. False when the trace ends.
-  template <typename Body>
-  bool RunStage(TraceState& state, Stage stage, Body&& body) {
+  bool RunStage(TraceState& state, Stage stage, const std::function<bool()>& body) {
     bool finished = false;
     try {
       finished = body() && !state.Aborted();

@@ -54,6 +54,7 @@ struct TraceState {
   uintptr_t top = 0;
   uintptr_t bottom = 0;
   std::vector<TInternalStackItem> candidates;
+  bool creation_kept = false;  // candidate 0 is the address where the thread was created
 
   bool Aborted() const { return request.abort != nullptr && request.abort->load(); }
   void Progress(int position) const {
@@ -77,6 +78,6 @@ bool CollectPossibleStackItems(TraceState& state);
 bool RemoveRecursiveAreas(TraceState& state, bool full_invalidation);
 bool InDeepChecks(TraceState& state);
 bool RealizeOptimalLinkChains(TraceState& state);
-void FillFinalOutput(TraceState& state, TraceResult& result);
+bool FillFinalOutput(TraceState& state, TraceResult& result);
 
 }  // namespace userdb::crash::detail

@@ -44,6 +44,8 @@ class StackTraceTest : public ::testing::Test {
     request.abort = &abort_;
     request.progress = progress_;
     request.compose = compose_;
+    request.creation_address = creation_address_;
+    request.relative_lines = relative_lines_;
     return TraceStack(request, Services());
   }
 
@@ -63,6 +65,8 @@ class StackTraceTest : public ::testing::Test {
   std::atomic<bool> abort_{false};
   IProgressAlert* progress_ = nullptr;
   StackComposer compose_;
+  uintptr_t creation_address_ = 0;
+  bool relative_lines_ = false;
 };
 
 TEST_F(StackTraceTest, FindsTheChainOfRealReturnAddresses) {
@@ -83,6 +87,40 @@ TEST_F(StackTraceTest, FindsTheChainOfRealReturnAddresses) {
   EXPECT_GT(result.items[1].line, 0);
   EXPECT_EQ(result.newest_code_address, AddressOf(stacktest::Inner));
   EXPECT_FALSE(result.text.empty());
+}
+
+// The place where the thread was created is the chain's oldest item.
+TEST_F(StackTraceTest, TheCreationAddressIsTheOldestItem) {
+  creation_address_ = Recorded().in_caller;
+  StackLayout stack;
+  stack.PushFrame(Recorded().in_outer, true);
+  stack.PushFrame(Recorded().in_middle, true);
+  const TraceResult result = Trace(stack, AddressOf(stacktest::Inner), true, true);
+
+  ASSERT_EQ(result.items.size(), 4u) << result.text;
+  EXPECT_EQ(result.items.back().code_address, Recorded().in_caller);
+  EXPECT_FALSE(result.items.back().top);
+  EXPECT_EQ(result.items[2].address, Recorded().in_outer);
+}
+
+// With relative lines, an item's line counts from its function's first line, and the second
+// line field holds the absolute line.
+TEST_F(StackTraceTest, RelativeLinesCountFromTheFunctionsFirstLine) {
+  StackLayout stack;
+  stack.PushFrame(Recorded().in_caller, true);
+  stack.PushFrame(Recorded().in_outer, true);
+  stack.PushFrame(Recorded().in_middle, true);
+  const TraceResult absolute = Trace(stack, AddressOf(stacktest::Inner), true, true);
+  relative_lines_ = true;
+  const TraceResult relative = Trace(stack, AddressOf(stacktest::Inner), true, true);
+
+  ASSERT_EQ(absolute.items.size(), relative.items.size());
+  const StackItem& middle = relative.items[1];
+  EXPECT_EQ(middle.second_line, absolute.items[1].line);
+  EXPECT_GT(middle.line, 0);
+  EXPECT_LT(middle.line, middle.second_line);
+  EXPECT_EQ(middle.second_line - middle.line,
+            test::LineOf(TRACED_CODE_SOURCE, "__attribute__((noinline)) void Middle() {"));
 }
 
 // Values that point into data, or into code but not behind a call, are no return addresses.
