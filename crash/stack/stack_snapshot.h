@@ -4,8 +4,10 @@
 // the thorough analysis (stack_trace.h) comes later.
 //
 // Runs inside a signal handler: everything here is async-signal-safe. No allocation (the
-// caller gives the room), no lock, no stdio; the only system call is process_vm_readv, and
-// unwind tables are found with _dl_find_object, which takes no lock.
+// caller gives the room), no lock, no stdio; the only system calls are getpid and
+// process_vm_readv, and unwind tables are found with _dl_find_object, which takes no lock.
+// It uses about 16 KB of the stack it runs on: an alternate signal stack must have that room
+// beside the handler's own needs.
 #pragma once
 
 #include <signal.h>
