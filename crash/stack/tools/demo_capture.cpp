@@ -37,7 +37,19 @@ struct Moment {
   size_t reference_count = 0;
 };
 
+// Where no separate debug files are: as on a machine without the distribution's debug packages.
+constexpr char kNoDebugRoot[] = "/nonexistent-debug-root";
+
+SymbolSourceOptions SourcesFor(const CaptureOptions& options) {
+  SymbolSourceOptions sources;
+  if (options.no_debug_files) sources.debug_root = kNoDebugRoot;
+  return sources;
+}
+
 struct Demo {
+  explicit Demo(const CaptureOptions& capture_options)
+      : options(capture_options), symbols(SourcesFor(capture_options)) {}
+
   CaptureOptions options;
   std::string scenario;
   SymbolLookup symbols;
@@ -221,9 +233,8 @@ void InstallHandlers() {
 }  // namespace
 
 void StartCapturing(const CaptureOptions& options, const char* scenario) {
-  the_demo = new Demo();  // lives until the process ends
+  the_demo = new Demo(options);  // lives until the process ends
   Demo& demo = *the_demo;
-  demo.options = options;
   demo.scenario = scenario;
   demo.routines = RuntimeRoutines::OfThisProcess(demo.symbols);
   demo.stack_top = OwnStackTop();

@@ -14,10 +14,11 @@
 namespace userdb::crash::demo {
 
 struct CaptureOptions {
-  bool compare = false;       // also read the reference chain and compare the methods
-  bool time = false;          // time the first and the later traces
-  bool snapshot = false;      // list the snapshot's values
-  bool tables_first = false;  // with time: build the symbol tables before the first trace
+  bool compare = false;         // also read the reference chain and compare the methods
+  bool time = false;            // time the first and the later traces
+  bool snapshot = false;        // list the snapshot's values
+  bool tables_first = false;    // with time: build the symbol tables before the first trace
+  bool no_debug_files = false;  // name other modules without their separate debug files
 };
 
 // Installs the handlers and starts the tracer thread; then the scenario runs. The process

@@ -2,13 +2,15 @@
 // that the stack trace finds, as the crash reporter would. For developers, the tests and the
 // accuracy benchmark.
 //
-//   userdb-stack-demo [--compare] [--time [--tables-first]] [--snapshot] <scenario>
+//   userdb-stack-demo [--compare] [--time [--tables-first]] [--snapshot] [--no-debug-files]
+//   <scenario>
 //
 // --compare also prints, for the trace, a plain frame-pointer walk and a naive scan, how many
 // frames of the reference chain (libunwind at the same point) each found and invented;
 // --time prints the first trace's time and that of later (warm) traces (with --tables-first,
 // the symbol tables of the modules met are built and timed before the first trace);
-// --snapshot lists the values that the snapshot kept.
+// --snapshot lists the values that the snapshot kept; --no-debug-files names the libraries
+// without their separate debug files, as on a machine without debug packages.
 #include <cstdio>
 #include <cstring>
 #include <string_view>
@@ -43,6 +45,8 @@ int main(int argc, char** argv) {
       options.snapshot = true;
     } else if (std::strcmp(argv[i], "--tables-first") == 0) {
       options.tables_first = true;
+    } else if (std::strcmp(argv[i], "--no-debug-files") == 0) {
+      options.no_debug_files = true;
     } else if (scenario == nullptr && argv[i][0] != '-') {
       scenario = argv[i];
     } else {
