@@ -10,6 +10,7 @@ JOBS           ?= $(shell nproc)
 
 BUILD_PACKAGES := cmake ninja-build g++ make pkg-config binutils \
                   libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev libdw-dev libelf-dev \
+                  libzydis-dev libunwind-dev \
                   qt6-base-dev qt6-qpa-plugins fonts-liberation2
 TEST_PACKAGES  := xvfb xauth openbox x11-utils clang-format
 FUZZ_PACKAGES  := clang-14 libclang-rt-14-dev
@@ -94,6 +95,7 @@ bench: build
 	$(BUILD_DIR)/bin/report_file_bench
 	$(BUILD_DIR)/bin/registry_hive_bench
 	$(BUILD_DIR)/bin/symbol_bench
+	bench/run-stack-bench $(BUILD_DIR)
 	bench/run-whole-program $(BUILD_DIR)
 
 format:

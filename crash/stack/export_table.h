@@ -29,6 +29,11 @@ class ExportTable {
   // is greater and still below it; 0 when neither exists.
   uintptr_t NearestBelow(uintptr_t address) const;
   size_t Count() const { return exports_.size(); }
+  // Calls `visit(name, address)` for every export, in ascending order of address.
+  template <typename Visit>
+  void ForEach(Visit&& visit) const {
+    for (const Export& entry : exports_) visit(entry.name, entry.address);
+  }
 
  private:
   struct Export {

@@ -1,0 +1,106 @@
+// Naming: the output fields of every valid candidate, from the newest to the oldest.
+#include <algorithm>
+
+#include "crash/stack/trace_state.h"
+#include "platform/case_insensitive_1252.h"
+
+namespace userdb::crash::detail {
+namespace {
+
+constexpr char kNoModule[] = "???";
+
+class Namer {
+ public:
+  Namer(TraceState& state, TraceResult& result) : state_(state), result_(result) {}
+
+  bool Run() {
+    bool first = true;
+    for (size_t i = state_.candidates.size(); i-- > 0;) {
+      if (state_.Aborted()) return false;
+      TInternalStackItem& candidate = state_.candidates[i];
+      if (candidate.invalid) continue;
+      Name(candidate);
+      if (first) result_.newest_code_address = candidate.output.code_address;
+      first = false;
+      result_.items.push_back(candidate.output);
+    }
+    return true;
+  }
+
+ private:
+  void ChooseCodeAddress(TInternalStackItem& candidate) {
+    StackItem& out = candidate.output;
+    for (const TStackLink& link : candidate.older.links) {
+      if (link.function && state_.Function(*link.function).approved) {
+        const FunctionListEntry& function = state_.Function(*link.function);
+        out.code_address = link.code_address;
+        out.function_name = function.name;
+        out.function_entry = function.info.entry;
+        return;
+      }
+    }
+    for (const TStackLink& link : candidate.older.links) {
+      if (link.code_address != 0) {
+        out.code_address = link.code_address;
+        return;
+      }
+    }
+    if (candidate.newer.best) {
+      out.code_address = candidate.newer.links[*candidate.newer.best].code_address;
+      return;
+    }
+    out.code_address = candidate.address;
+  }
+
+  void Name(TInternalStackItem& candidate) {
+    StackItem& out = candidate.output;
+    out.address = candidate.address;
+    out.top = candidate.top;
+    ChooseCodeAddress(candidate);
+    TraceContext& context = state_.context;
+    const ModuleInfo* module = context.InfoOf(candidate.module);
+    out.module_name = module != nullptr ? module->file_name : kNoModule;
+    const TMapFile* table = context.TableOf(candidate.module);
+    if (table == nullptr) return;
+    if (out.function_name.empty()) {
+      const TMfPublic below = FindPublic(*table, out.code_address);
+      if (below.valid) {
+        out.function_name = std::string(below.name);
+        out.function_entry = below.address;
+      }
+    }
+    out.unit_name = std::string(FindSegment(*table, true, out.code_address).unit);
+    out.line = std::max(FindLine(*table, out.code_address).line, 0);
+    if (out.line > 0 && state_.request.relative_lines && out.function_entry != 0) {
+      out.second_line = std::max(FindLine(*table, out.function_entry).line, 0);
+      if (out.second_line > 0) {
+        const int absolute = out.line;
+        out.line = absolute - out.second_line;
+        out.second_line = absolute;
+      }
+    }
+    CollectMinimalDebug(*table, out.module_name);
+  }
+
+  void CollectMinimalDebug(const TMapFile& table, const std::string& module_name) {
+    if (table.MinimalDebug().empty()) return;
+    std::string entry = module_name + "|" + std::string(table.MinimalDebug());
+    auto& entries = result_.minimal_debug;
+    if (std::none_of(entries.begin(), entries.end(), [&](const std::string& existing) {
+          return platform::EqualIgnoringCase1252(existing, entry);
+        })) {
+      entries.push_back(std::move(entry));
+    }
+  }
+
+  TraceState& state_;
+  TraceResult& result_;
+};
+
+}  // namespace
+
+bool FillFinalOutput(TraceState& state, TraceResult& result) {
+  return Namer(state, result).Run();
+}
+
+}  // namespace userdb::crash::detail
