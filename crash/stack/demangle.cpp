@@ -385,7 +385,16 @@ std::string SimplifyCppName(std::string_view demangled) {
   return prefix + name + kept_suffixes;
 }
 
-std::string ReadableName(std::string_view symbol) {
+// An ELF symbol version ("__libc_start_main@@GLIBC_2.34", "memcpy@GLIBC_2.2.5") names the
+// library's interface, not the function. Names of the "@Unit@..." form begin with "@" and keep
+// theirs.
+std::string_view WithoutSymbolVersion(std::string_view symbol) {
+  if (symbol.starts_with('@')) return symbol;
+  return symbol.substr(0, symbol.find('@'));
+}
+
+std::string ReadableName(std::string_view versioned_symbol) {
+  const std::string_view symbol = WithoutSymbolVersion(versioned_symbol);
   DemangledName demangled = DemangleName(symbol);
   if (demangled.accepted) return std::move(demangled.name);
   for (size_t dot = symbol.find('.'); dot != std::string_view::npos;

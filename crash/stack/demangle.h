@@ -38,7 +38,7 @@ inline constexpr size_t kLongTemplateArguments = 40;
 // The readable name of a symbol as a symbol table or a linker names it, mangled or already
 // demangled: DemangleName's name when it accepts the symbol, otherwise SimplifyCppName's.
 // The compiler's suffixes of a C function's copies and parts (".isra.0", ".cold") are treated
-// as clone suffixes are.
+// as clone suffixes are; an ELF symbol version ("@@GLIBC_2.34") is left out.
 std::string ReadableName(std::string_view symbol);
 
 }  // namespace userdb::crash
