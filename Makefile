@@ -9,8 +9,8 @@ FUZZ_SECONDS   ?= 60
 JOBS           ?= $(shell nproc)
 
 BUILD_PACKAGES := cmake ninja-build g++ make pkg-config binutils \
-                  libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev libdw-dev libelf-dev \
-                  qt6-base-dev qt6-qpa-plugins fonts-liberation2
+                  libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev libdw-dev libelf-dev libxcb1-dev \
+                  qt6-base-dev qt6-qpa-plugins fonts-liberation2 pci.ids usb.ids
 TEST_PACKAGES  := xvfb xauth openbox x11-utils clang-format
 FUZZ_PACKAGES  := clang-14 libclang-rt-14-dev
 
