@@ -18,6 +18,8 @@ ReportClipboard::ReportClipboard(crash::CrashReporter& crash_reporter, QObject& 
   });
 }
 
-ReportClipboard::~ReportClipboard() { crash_reporter_.SetClipboard(nullptr); }
+ReportClipboard::~ReportClipboard() {
+  crash_reporter_.SetClipboard(nullptr);
+}
 
 }  // namespace userdb::app

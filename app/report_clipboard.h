@@ -2,6 +2,7 @@
 // window's, reached through the application's main thread.
 #pragma once
 
+#include <QObject>
 #include <string>
 
 #include "crash/crash_reporter.h"
