@@ -26,9 +26,15 @@ std::string JoinLines(const std::vector<std::string>& lines) {
   return text;
 }
 
-// Where a part's failure was caught: the code that ran the part.
-__attribute__((noinline)) uintptr_t FailureLocation() {
-  return reinterpret_cast<uintptr_t>(__builtin_return_address(0));
+// Where a part failed, as far as it is known without the throw point: the part's own
+// function when it is one, else the code that ran the part.
+__attribute__((noinline)) uintptr_t FailureLocation(uintptr_t part) {
+  return part != 0 ? part : reinterpret_cast<uintptr_t>(__builtin_return_address(0));
+}
+
+uintptr_t FunctionOf(const std::function<std::string()>& procedure) {
+  const auto* function = procedure.target<std::string (*)()>();
+  return function != nullptr ? reinterpret_cast<uintptr_t>(*function) : 0;
 }
 
 class Worker {
@@ -78,8 +84,9 @@ class Worker {
     return content && *content == kSectionPlaceholder;
   }
 
-  std::string FailureText(std::string_view part) {
-    const StackItem location = DescribeCodeAddress(*services_.symbols, FailureLocation());
+  std::string FailureText(std::string_view part, uintptr_t part_address) {
+    const StackItem location =
+        DescribeCodeAddress(*services_.symbols, FailureLocation(part_address));
     return ">> internal error in " + std::string(part) + ":" + std::string(kLineBreak) +
            LocationLine(location, options_);
   }
@@ -90,7 +97,7 @@ class Worker {
     try {
       content = body();
     } catch (const std::exception&) {
-      content = FailureText(part);
+      content = FailureText(part, FunctionOf(body));
     }
     Replace(title, content);
   }
@@ -107,7 +114,7 @@ class Worker {
       checksums_[index] = printed.checksums;
       content = std::move(printed.text);
     } catch (const std::exception&) {
-      content = FailureText("TraceStack");
+      content = FailureText("TraceStack", 0);
     }
     Replace(thread.title, content);
   }
