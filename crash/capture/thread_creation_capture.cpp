@@ -13,6 +13,7 @@
 #include <string_view>
 #include <thread>
 #include <typeinfo>
+#include <vector>
 
 namespace userdb::crash {
 
@@ -55,35 +56,38 @@ bool IsRuntimeModule(std::string_view path) {
 }
 
 struct CreationSite {
-  uintptr_t address = 0;
+  std::vector<uintptr_t> frames;
   bool through_qthread_start = false;
 };
+
+// Frames kept past the run-times' modules: enough to get past a thread class's own code.
+constexpr size_t kCreationFrames = 6;
 
 struct Walk {
   CreationSite site;
   int frame = 0;
-  bool done = false;
 };
 
 _Unwind_Reason_Code VisitFrame(_Unwind_Context* context, void* argument) {
   auto& walk = *static_cast<Walk*>(argument);
-  constexpr int kFrameLimit = 12;
-  if (walk.done || ++walk.frame > kFrameLimit) return _URC_END_OF_STACK;
+  constexpr int kFrameLimit = 24;
+  if (walk.site.frames.size() >= kCreationFrames || ++walk.frame > kFrameLimit) {
+    return _URC_END_OF_STACK;
+  }
   if (walk.frame <= 2) return _URC_NO_REASON;  // this walk and the interposed pthread_create
   const uintptr_t address = _Unwind_GetIP(context);
   if (address == 0) return _URC_END_OF_STACK;
   Dl_info info{};
-  if (dladdr(reinterpret_cast<void*>(address - 1), &info) != 0 && info.dli_fname != nullptr &&
-      IsRuntimeModule(info.dli_fname)) {
+  if (walk.site.frames.empty() && dladdr(reinterpret_cast<void*>(address - 1), &info) != 0 &&
+      info.dli_fname != nullptr && IsRuntimeModule(info.dli_fname)) {
     // Only QThread::start's own call passes the QThread object as the argument.
     if (walk.frame == 3 && info.dli_sname != nullptr && info.dli_sname == kQThreadStart) {
       walk.site.through_qthread_start = true;
     }
     return _URC_NO_REASON;
   }
-  walk.site.address = address;
-  walk.done = true;
-  return _URC_END_OF_STACK;
+  walk.site.frames.push_back(address);
+  return _URC_NO_REASON;
 }
 
 __attribute__((noinline)) CreationSite FindCreationSite() {
@@ -187,7 +191,7 @@ extern "C" __attribute__((visibility("default"))) int pthread_create(
   record->routine = routine;
   record->argument = argument;
   const auto site = FindCreationSite();
-  record->entry.creation_address = site.address;
+  record->entry.creation_frames = site.frames;
   record->entry.creator_id = CurrentThreadId();
   if (site.through_qthread_start) record->entry.class_name = PolymorphicClassName(argument);
   const int result = real(thread, attributes, &StartCapturedThread, record.get());

@@ -24,11 +24,14 @@ inline constexpr std::string_view kMainThreadName = "main thread";
 
 struct ThreadEntry {
   pid_t id = 0;
-  std::string name;                // empty when the thread was given none
-  std::string class_name;          // of its thread object; empty when none
-  uintptr_t creation_address = 0;  // in the creating code; 0 when not known
-  pid_t creator_id = 0;            // 0 when not known
-  std::string trace_name;          // for an own thread ("-"): its name in a trace report
+  std::string name;        // empty when the thread was given none
+  std::string class_name;  // of its thread object; empty when none
+  // The return addresses of the creating thread's frames when it asked for the thread,
+  // innermost first, past the C library's and the run-times' own modules: the first that does
+  // not belong to a thread class's own code (std::thread, QThread) is the creation address.
+  std::vector<uintptr_t> creation_frames;
+  pid_t creator_id = 0;    // 0 when not known
+  std::string trace_name;  // for an own thread ("-"): its name in a trace report
 };
 
 // A look-up that may have found the registry locked.

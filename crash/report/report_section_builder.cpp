@@ -29,6 +29,19 @@ std::vector<pid_t> ListedThreads(const CaughtException& exception, const ThreadR
                            exception.Settings().ReadBoolean("ListThreads"));
 }
 
+// The first frame of the creating code that is not a thread class's own: its constructor or
+// start function may be compiled into the program.
+uintptr_t CreationAddress(SymbolLookup& symbols, const std::vector<uintptr_t>& frames) {
+  for (const uintptr_t frame : frames) {
+    const std::string name = DescribeCodeAddress(symbols, frame).function_name;
+    if (!name.starts_with("std.thread.") && !name.starts_with("std.jthread.") &&
+        !name.starts_with("QThread.")) {
+      return frame;
+    }
+  }
+  return frames.front();
+}
+
 ThreadStackEntry EntryOf(const CaughtException& exception, const ThreadState& state,
                          const ThreadRegistry& registry) {
   const ExceptionFacts& facts = exception.Facts();
@@ -54,8 +67,9 @@ ThreadStackEntry EntryOf(const CaughtException& exception, const ThreadState& st
     entry.stack_end = region->end;
   }
   const ThreadLookup lookup = registry.Find(state.id);
-  if (lookup.entry && lookup.entry->creation_address != 0) {
-    entry.creator_address = lookup.entry->creation_address;
+  if (lookup.entry && !lookup.entry->creation_frames.empty()) {
+    entry.creator_address =
+        CreationAddress(*exception.Services()->symbols, lookup.entry->creation_frames);
     entry.creator_id = lookup.entry->creator_id;
     entry.creator_title =
         ThreadTitleBase(GatherTitleFacts(registry, entry.creator_id, facts.trace_request));

@@ -73,12 +73,18 @@ class SharedAnswer {
   SharedAnswer(const SharedAnswer&) = delete;
   SharedAnswer& operator=(const SharedAnswer&) = delete;
 
-  // The error text; empty on success.
-  std::string Create() {
-    const int fd = shm_open(name_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  // The error text; empty on success. Another request to the same process goes first:
+  // this one waits until its memory is gone, at most until `deadline`.
+  std::string Create(std::chrono::steady_clock::time_point deadline) {
+    int fd = -1;
+    while ((fd = shm_open(name_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600)) < 0 &&
+           errno == EEXIST && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(kPoll);
+    }
     if (fd < 0 && errno == EEXIST) {
-      return "another request to this process is waiting (its shared memory " + name_ +
-             " exists; remove it from /dev/shm when none is)";
+      return "another request to this process did not end within 10 seconds (its shared "
+             "memory " +
+             name_ + " exists; remove it from /dev/shm when no request is running)";
     }
     if (fd < 0) return "cannot create the shared memory " + name_ + ": " + std::strerror(errno);
     created_ = true;
@@ -118,7 +124,8 @@ int Trace(pid_t target, int32_t max_length) {
   }
   const size_t room = max_length > 0 ? static_cast<size_t>(max_length) : 1;
   SharedAnswer answer(target, sizeof(TraceAnswerHeader) + room);
-  if (const std::string error = answer.Create(); !error.empty()) return Fail(error);
+  const auto deadline = std::chrono::steady_clock::now() + kAnswerLimit;
+  if (const std::string error = answer.Create(deadline); !error.empty()) return Fail(error);
 
   sigval value{};
   value.sival_int = max_length;
@@ -126,7 +133,6 @@ int Trace(pid_t target, int32_t max_length) {
     return Fail("cannot send the request to process " + std::to_string(target) + ": " +
                 std::strerror(errno));
   }
-  const auto deadline = std::chrono::steady_clock::now() + kAnswerLimit;
   auto state = TraceAnswer::kWaiting;
   while ((state = static_cast<TraceAnswer>(
               answer.Header().answer.load(std::memory_order_acquire))) == TraceAnswer::kWaiting) {

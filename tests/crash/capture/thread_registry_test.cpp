@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <thread>
 
@@ -83,11 +84,16 @@ TEST(ThreadCreationCapture, EntersEveryNewThreadWithItsCreatorWhileInstalled) {
   EXPECT_NE(thread_id, 0);
   EXPECT_EQ(seen.creator_id, CurrentThreadId());
   EXPECT_EQ(seen.class_name, "");
+  ASSERT_FALSE(seen.creation_frames.empty());
   const auto creator =
-      platform::ModuleContaining(reinterpret_cast<const void*>(seen.creation_address));
+      platform::ModuleContaining(reinterpret_cast<const void*>(seen.creation_frames.front()));
   ASSERT_TRUE(creator);
   EXPECT_TRUE(creator->is_executable) << "the creating code, past the C++ run-time's own";
-  EXPECT_GT(seen.creation_address, reinterpret_cast<uintptr_t>(&StartThreadHere));
+  const auto start = reinterpret_cast<uintptr_t>(&StartThreadHere);
+  EXPECT_TRUE(
+      std::any_of(seen.creation_frames.begin(), seen.creation_frames.end(),
+                  [start](uintptr_t frame) { return frame > start && frame < start + 512; }))
+      << "one of the frames is the creating function's";
   EXPECT_FALSE(registry.Find(thread_id).entry) << "it left the registry when it ended";
 
   ThreadEntry after;
