@@ -94,7 +94,9 @@ bench: build
 	$(BUILD_DIR)/bin/report_file_bench
 	$(BUILD_DIR)/bin/registry_hive_bench
 	$(BUILD_DIR)/bin/symbol_bench
+	$(BUILD_DIR)/bin/report_bench
 	bench/run-whole-program $(BUILD_DIR)
+	bench/run-trace-request $(BUILD_DIR)
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
