@@ -56,6 +56,10 @@ std::shared_ptr<CaughtException> CrashReporter::NewCaughtException(ExceptionFact
 
 std::string CrashReporter::TraceReport() {
   const pid_t self = CurrentThreadId();
+  // A thread of the crash reporter (the serving thread) stays one; any other caller is one
+  // only for this report.
+  const ThreadLookup before = threads_.Find(self);
+  const bool own_before = before.entry && before.entry->name == kOwnThreadName;
   threads_.EnterOwnThread(self);
   ExceptionFacts facts;
   facts.kind = ExceptionKind::kFreeze;
@@ -67,7 +71,7 @@ std::string CrashReporter::TraceReport() {
     exception->Settings().WriteBoolean("ListThreads", true);
     text = ComposeBugReport(*exception, true);
   }
-  threads_.Remove(self);
+  if (!own_before) threads_.Remove(self);
   return text;
 }
 

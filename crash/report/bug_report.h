@@ -87,8 +87,9 @@ class BugReport {
   std::vector<ThreadStackEntry>& Threads() { return threads_; }
 
   // The worker: its thread when it runs on one of its own, and the stop flag it tests
-  // between its parts.
+  // between its parts. The work counts as running from StartWorker or MarkWorking on.
   void StartWorker(std::function<void()> work);
+  void MarkWorking(bool working) { worker_done_ = !working; }
   bool WorkerRunning() const;
   std::optional<pid_t> WorkerThreadId() const;
   void SetWorkerThreadId(pid_t id) { worker_id_ = id; }

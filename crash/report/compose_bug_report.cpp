@@ -24,25 +24,32 @@ void SetThreadNice(pid_t thread, int nice) {
 void StartBugReport(CaughtException& exception, WorkerPlacement placement) {
   BugReport& report = exception.Report();
   {
+    // A caller that finds the report started also finds its work running, so that one who
+    // needs the complete report waits for it.
     std::lock_guard lock(report.StartMutex());
     if (report.Started()) return;
     BuildReportHeader(exception);
     BuildSectionList(exception);
+    if (placement == WorkerPlacement::kCallingThread) {
+      report.MarkWorking(true);
+      report.SetWorkerThreadId(CurrentThreadId());
+    } else {
+      ThreadRegistry& registry = *exception.Services()->threads;
+      report.StartWorker([&exception, &registry] {
+        const pid_t self = CurrentThreadId();
+        registry.EnterOwnThread(self);
+        exception.Report().SetWorkerThreadId(self);
+        SetThreadNice(self, kAboveNormalNice);
+        RunReportWorker(exception);
+        registry.Remove(self);
+      });
+    }
     report.MarkStarted();
   }
   if (placement == WorkerPlacement::kCallingThread) {
     RunReportWorker(exception);
-    return;
+    report.MarkWorking(false);
   }
-  ThreadRegistry& registry = *exception.Services()->threads;
-  report.StartWorker([&exception, &registry] {
-    const pid_t self = CurrentThreadId();
-    registry.EnterOwnThread(self);
-    exception.Report().SetWorkerThreadId(self);
-    SetThreadNice(self, kAboveNormalNice);
-    RunReportWorker(exception);
-    registry.Remove(self);
-  });
 }
 
 std::string ComposeBugReport(CaughtException& exception, bool must_be_complete) {
@@ -52,8 +59,10 @@ std::string ComposeBugReport(CaughtException& exception, bool must_be_complete) 
   }
   if (report.CachedText().empty() || (must_be_complete && !report.Complete())) {
     if (!report.Started()) StartBugReport(exception, WorkerPlacement::kCallingThread);
-    if (must_be_complete && report.WorkerRunning()) {
-      if (const auto worker = report.WorkerThreadId()) SetThreadNice(*worker, kHighestNice);
+    // The worker's own callbacks get the report as it is: it cannot wait for itself.
+    const auto worker = report.WorkerThreadId();
+    if (must_be_complete && report.WorkerRunning() && worker != CurrentThreadId()) {
+      if (worker) SetThreadNice(*worker, kHighestNice);
       report.AwaitWorker(kCompleteReportWait, kWaitPoll);
     }
   }

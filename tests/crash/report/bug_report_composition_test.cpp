@@ -1,7 +1,9 @@
 // The report of this test program, composed as the crash reporter composes it.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <pthread.h>
 #include <signal.h>
+#include <sys/mman.h>
 #include <ucontext.h>
 
 #include <atomic>
@@ -16,7 +18,9 @@
 #include "crash/crash_reporter.h"
 #include "crash/report/compose_bug_report.h"
 #include "crash/report/report_header.h"
+#include "crash/report/thread_titles.h"
 #include "crash/report/value_formats.h"
+#include "crash/trace/trace_protocol.h"
 
 namespace userdb::crash {
 
@@ -175,16 +179,13 @@ TEST_F(Composition, EveryThreadHasASectionAndTheExceptionThreadComesFirst) {
   const std::string first_section = report.substr(ReportHeader(report).size() + 4, 40);
   EXPECT_TRUE(first_section.starts_with("main thread (" + self + "):")) << first_section;
 
-  const std::string named =
-      "transform worker (" + DollarHex(static_cast<uint64_t>(workers.Ids()[0])) + "):";
-  bool named_found = false;
   for (const pid_t id : workers.Ids()) {
     const std::string id_text = DollarHex(static_cast<uint64_t>(id));
-    const size_t at = report.find("(" + id_text + "):");
-    const size_t unnamed = report.find("thread " + id_text + ":");
-    EXPECT_TRUE(at != std::string::npos || unnamed != std::string::npos) << id_text;
-    if (report.find(named) != std::string::npos) named_found = true;
+    EXPECT_TRUE(report.find("(" + id_text + "):") != std::string::npos ||
+                report.find("thread " + id_text + ":") != std::string::npos)
+        << id_text;
   }
+  const bool named_found = report.find("\r\n\r\ntransform worker ($") != std::string::npos;
   EXPECT_TRUE(named_found) << report.substr(0, 3000);
   const std::string blocking =
       "thread " + DollarHex(static_cast<uint64_t>(workers.Blocking())) + ":";
@@ -277,6 +278,46 @@ TEST_F(Composition, TheTraceReportLeavesOutTheCallingThreadAndListsOwnThreadsByT
   const auto exception = reporter_.NewCaughtException(FactsOfAFailure(), nullptr);
   EXPECT_EQ(ComposeBugReport(*exception, true).find("HandleExceptionThread"), std::string::npos)
       << "other reports leave the crash reporter's own threads out";
+}
+
+// The request as userdb-trace makes it, answered by this process's serving thread.
+std::string AskThisProcess(int32_t max_length) {
+  const std::string name = TraceMapName(getpid());
+  const size_t size = sizeof(TraceAnswerHeader) + 4096;
+  const int fd = shm_open(name.c_str(), O_RDWR | O_CREAT | O_EXCL, 0600);
+  if (fd < 0 || ftruncate(fd, static_cast<off_t>(size)) != 0) return "no shared memory";
+  void* view = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+  close(fd);
+  auto* header = static_cast<TraceAnswerHeader*>(view);
+  sigval value{};
+  value.sival_int = max_length;
+  sigqueue(getpid(), SIGRTMIN + kTraceRequestSignalOffset, value);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (header->answer.load() == 0 && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  std::string text(static_cast<const char*>(view) + sizeof(TraceAnswerHeader), header->length);
+  munmap(view, size);
+  shm_unlink(name.c_str());
+  return text;
+}
+
+TEST_F(Composition, TheServingThreadAnswersTraceRequestsAndStaysOutOfOtherReports) {
+  const std::string traced = AskThisProcess(500);
+  EXPECT_TRUE(traced.starts_with("date/time")) << traced;
+  EXPECT_EQ(traced.size(), 499u);
+  const auto exception = reporter_.NewCaughtException(FactsOfAFailure(), nullptr);
+  const std::string report = ComposeBugReport(*exception, true);
+  size_t listed = 0;
+  for (const std::filesystem::directory_entry& task :
+       std::filesystem::directory_iterator("/proc/self/task")) {
+    const std::string id = DollarHex(std::stoull(task.path().filename().string()));
+    if (report.find("(" + id + "):") != std::string::npos ||
+        report.find("thread " + id + ":") != std::string::npos) {
+      ++listed;
+    }
+  }
+  EXPECT_EQ(listed, ProcessThreads().size() - 1) << "all but the serving thread";
 }
 
 TEST_F(Composition, TheWorkerOnAThreadOfItsOwnIsWaitedForAndCallbacksFollow) {
