@@ -52,24 +52,9 @@ __attribute__((noinline)) ExceptionFacts FactsHere() {
   return facts;
 }
 
-void FirstStage(benchmark::State& state, bool cold) {
-  WaitingThreads threads;
-  auto reporter = std::make_unique<CrashReporter>();
-  for (auto _ : state) {
-    if (cold) {
-      state.PauseTiming();
-      reporter.reset();
-      reporter = std::make_unique<CrashReporter>();
-      state.ResumeTiming();
-    }
-    const auto exception = reporter->NewCaughtException(FactsHere(), nullptr);
-    BuildReportHeader(*exception);
-    BuildSectionList(*exception);
-    benchmark::DoNotOptimize(exception->Report().Text());
-  }
-}
-
-void CompleteReport(benchmark::State& state, bool cold) {
+// Runs `compose` on a new exception each time; `cold` gives each run a new crash reporter.
+template <typename Compose>
+void ReportOfAnException(benchmark::State& state, bool cold, Compose compose) {
   WaitingThreads threads;
   auto reporter = std::make_unique<CrashReporter>();
   size_t bytes = 0;
@@ -81,16 +66,38 @@ void CompleteReport(benchmark::State& state, bool cold) {
       state.ResumeTiming();
     }
     const auto exception = reporter->NewCaughtException(FactsHere(), nullptr);
-    exception->Settings().WriteBoolean("CpuRegs", true);
-    bytes = ComposeBugReport(*exception, true).size();
+    bytes = compose(*exception).size();
   }
   state.counters["report_bytes"] = static_cast<double>(bytes);
 }
 
-void BM_BoxWaitsFor_Cold(benchmark::State& state) { FirstStage(state, true); }
-void BM_BoxWaitsFor_Warm(benchmark::State& state) { FirstStage(state, false); }
-void BM_CompleteReport_Cold(benchmark::State& state) { CompleteReport(state, true); }
-void BM_CompleteReport_Warm(benchmark::State& state) { CompleteReport(state, false); }
+void FirstStage(benchmark::State& state, bool cold) {
+  ReportOfAnException(state, cold, [](CaughtException& exception) {
+    BuildReportHeader(exception);
+    BuildSectionList(exception);
+    return exception.Report().Text();
+  });
+}
+
+void CompleteReport(benchmark::State& state, bool cold) {
+  ReportOfAnException(state, cold, [](CaughtException& exception) {
+    exception.Settings().WriteBoolean("CpuRegs", true);
+    return ComposeBugReport(exception, true);
+  });
+}
+
+void BM_BoxWaitsFor_Cold(benchmark::State& state) {
+  FirstStage(state, true);
+}
+void BM_BoxWaitsFor_Warm(benchmark::State& state) {
+  FirstStage(state, false);
+}
+void BM_CompleteReport_Cold(benchmark::State& state) {
+  CompleteReport(state, true);
+}
+void BM_CompleteReport_Warm(benchmark::State& state) {
+  CompleteReport(state, false);
+}
 
 void BM_TraceReport(benchmark::State& state) {
   WaitingThreads threads;

@@ -11,6 +11,7 @@
 
 #include "crash/capture/stack_snapshot_hook.h"
 #include "crash/capture/thread_registry.h"
+#include "platform/signal_action.h"
 
 namespace userdb::crash {
 
@@ -69,17 +70,11 @@ struct ThreadStateCollector::Slot {
 
 ThreadStateCollector::ThreadStateCollector() : slots_(new Slot[kMaxThreads]) {
   installed_collector.store(this);
-  struct sigaction action;
-  std::memset(&action, 0, sizeof action);
-  action.sa_sigaction = &OnThreadStateSignal;
-  action.sa_flags = SA_SIGINFO | SA_RESTART;
-  sigemptyset(&action.sa_mask);
-  sigaction(ThreadStateSignal(), &action, nullptr);
+  platform::InstallSignalHandler(ThreadStateSignal(), &OnThreadStateSignal);
 }
 
 ThreadStateCollector::~ThreadStateCollector() {
-  // Ignored, not the default: the default action of a real-time signal ends the process.
-  signal(ThreadStateSignal(), SIG_IGN);
+  platform::IgnoreSignal(ThreadStateSignal());
   installed_collector.store(nullptr);
   const auto limit = std::chrono::steady_clock::now() + std::chrono::milliseconds(200);
   while (handlers_running.load() != 0 && std::chrono::steady_clock::now() < limit) {

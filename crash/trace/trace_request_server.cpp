@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include "crash/trace/trace_protocol.h"
+#include "platform/signal_action.h"
 
 namespace userdb::crash {
 
@@ -82,20 +83,14 @@ TraceRequestServer::TraceRequestServer(TraceTarget& target, ThreadRegistry& thre
   installed_target.store(&target);
   request_pipe.store(write_end_.Get());
   thread_ = std::thread([this] { Serve(); });
-  struct sigaction action;
-  std::memset(&action, 0, sizeof action);
-  action.sa_sigaction = &OnTraceRequest;
-  action.sa_flags = SA_SIGINFO | SA_RESTART;
-  sigemptyset(&action.sa_mask);
-  sigaction(TraceRequestSignal(), &action, nullptr);
+  platform::InstallSignalHandler(TraceRequestSignal(), &OnTraceRequest);
 }
 
 TraceRequestServer::~TraceRequestServer() {
   if (!thread_.joinable()) return;
-  struct sigaction action;
-  std::memset(&action, 0, sizeof action);
-  action.sa_handler = SIG_DFL;
-  sigaction(TraceRequestSignal(), &action, nullptr);
+  // Ignored from now on: a request that comes after all ends nothing, and the tool sees that
+  // the signal is no longer caught.
+  platform::IgnoreSignal(TraceRequestSignal());
   request_pipe.store(-1);
   const Request stop{1, 0};
   [[maybe_unused]] const ssize_t written = write(write_end_.Get(), &stop, sizeof stop);

@@ -45,14 +45,20 @@ TEST(ProgramTest, CarriesItsVersionRecord) {
   EXPECT_EQ(record.original_filename, "2018-01-11");
 }
 
-TEST(ProgramTest, ShowsItsWindow) {
-  test_support::TempFolder folder;
+// Starts the program on settings of its own in `folder`.
+pid_t StartProgram(const test_support::TempFolder& folder) {
   const pid_t program = fork();
   if (program == 0) {
     setenv("XDG_CONFIG_HOME", folder.Path().c_str(), 1);
     execl(kProgram, kProgram, nullptr);
     _exit(127);
   }
+  return program;
+}
+
+TEST(ProgramTest, ShowsItsWindow) {
+  test_support::TempFolder folder;
+  const pid_t program = StartProgram(folder);
   ASSERT_GT(program, 0);
   const bool shown = WindowShown();
   kill(program, SIGTERM);
@@ -65,12 +71,7 @@ TEST(ProgramTest, ShowsItsWindow) {
 
 TEST(ProgramTest, AnswersTraceRequestsWithItsReportAndOnItsClipboard) {
   test_support::TempFolder folder;
-  const pid_t program = fork();
-  if (program == 0) {
-    setenv("XDG_CONFIG_HOME", folder.Path().c_str(), 1);
-    execl(kProgram, kProgram, nullptr);
-    _exit(127);
-  }
+  const pid_t program = StartProgram(folder);
   ASSERT_GT(program, 0);
   ASSERT_TRUE(WindowShown());
   const auto traced = test_support::RunProgram({kTraceTool, std::to_string(program)});

@@ -21,6 +21,7 @@
 #include "crash/report/thread_titles.h"
 #include "crash/report/value_formats.h"
 #include "crash/trace/trace_protocol.h"
+#include "tests/support/report_sections.h"
 
 namespace userdb::crash {
 
@@ -120,13 +121,7 @@ bool HasSection(const std::string& report, const std::string& title) {
   return report.find("\r\n\r\n" + title + "\r\n") != std::string::npos;
 }
 
-std::string SectionOf(const std::string& report, const std::string& title) {
-  const size_t start = report.find("\r\n\r\n" + title + "\r\n");
-  if (start == std::string::npos) return {};
-  const size_t body = start + 4 + title.size() + 2;
-  const size_t end = report.find("\r\n\r\n", body);
-  return report.substr(body, end == std::string::npos ? end : end - body);
-}
+using test_support::SectionOf;
 
 class Composition : public ::testing::Test {
  protected:

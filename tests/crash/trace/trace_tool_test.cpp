@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "crash/report/report_header.h"
+#include "tests/support/report_sections.h"
 #include "tests/support/run_program.h"
 
 namespace userdb::crash {
@@ -78,13 +79,7 @@ std::string Hex(pid_t id) {
   return text.str();
 }
 
-std::string SectionOf(const std::string& report, const std::string& title) {
-  const size_t start = report.find("\r\n\r\n" + title + "\r\n");
-  if (start == std::string::npos) return {};
-  const size_t body = start + 4 + title.size() + 2;
-  const size_t end = report.find("\r\n\r\n", body);
-  return report.substr(body, end == std::string::npos ? end : end - body);
-}
+using test_support::SectionOf;
 
 std::vector<pid_t> ThreadsOf(pid_t pid) {
   std::vector<pid_t> threads;
