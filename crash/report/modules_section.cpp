@@ -24,14 +24,27 @@ std::string FolderWithoutSeparator(std::string_view path) {
 
 }  // namespace
 
+namespace {
+
+bool IsVersionNumber(std::string_view text) {
+  return !text.empty() && text.front() != '.' && text.back() != '.' &&
+         std::all_of(text.begin(), text.end(),
+                     [](char c) { return (c >= '0' && c <= '9') || c == '.'; });
+}
+
+}  // namespace
+
 std::string NumericTail(std::string_view file_name) {
+  // "libQt6Core.so.6.4.2", or "libelf-0.188.so".
   const size_t so = file_name.find(".so.");
-  if (so == std::string_view::npos) return {};
-  const std::string_view tail = file_name.substr(so + 4);
-  const bool numeric = !tail.empty() && tail.front() != '.' && tail.back() != '.' &&
-                       std::all_of(tail.begin(), tail.end(),
-                                   [](char c) { return (c >= '0' && c <= '9') || c == '.'; });
-  return numeric ? std::string(tail) : std::string();
+  if (so != std::string_view::npos) {
+    const std::string_view tail = file_name.substr(so + 4);
+    return IsVersionNumber(tail) ? std::string(tail) : std::string();
+  }
+  const size_t dash = file_name.rfind('-');
+  if (!file_name.ends_with(".so") || dash == std::string_view::npos) return {};
+  const std::string_view tail = file_name.substr(dash + 1, file_name.size() - 3 - (dash + 1));
+  return IsVersionNumber(tail) ? std::string(tail) : std::string();
 }
 
 std::string ModuleFileVersion(const std::string& path) {

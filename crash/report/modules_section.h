@@ -15,7 +15,8 @@ struct ModuleLine {
 };
 
 // The version of a module file: its version record when it carries one; otherwise the
-// numeric tail of the name of the file it really is ("libQt6Core.so.6.4.2" gives "6.4.2").
+// numeric tail of the name of the file it really is ("libQt6Core.so.6.4.2" gives "6.4.2",
+// "libelf-0.188.so" gives "0.188").
 std::string ModuleFileVersion(const std::string& path);
 std::string NumericTail(std::string_view file_name);
 

@@ -75,6 +75,9 @@ TEST(Modules, VersionsFromTheRecordOrTheFileNamesNumericTail) {
   EXPECT_EQ(NumericTail("libc.so.6"), "6");
   EXPECT_EQ(NumericTail("libfoo.so"), "");
   EXPECT_EQ(NumericTail("libfoo.so.1a"), "");
+  EXPECT_EQ(NumericTail("libelf-0.188.so"), "0.188");
+  EXPECT_EQ(NumericTail("libcomposeplatforminputcontextplugin.so"), "");
+  EXPECT_EQ(NumericTail("ld-linux-x86-64.so.2"), "2");
   EXPECT_EQ(ModuleFileVersion(platform::ExecutablePath()), "1.0.1.16");
 }
 
