@@ -1,5 +1,8 @@
 #include "platform/memory_map.h"
 
+#include <sys/uio.h>
+#include <unistd.h>
+
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
@@ -32,6 +35,13 @@ std::optional<MemoryRegion> MemoryRegionHolding(uintptr_t address) {
     return region;
   }
   return std::nullopt;
+}
+
+size_t ReadOwnMemory(uintptr_t address, void* buffer, size_t length) {
+  iovec local{buffer, length};
+  iovec remote{reinterpret_cast<void*>(address), length};
+  const ssize_t copied = process_vm_readv(getpid(), &local, 1, &remote, 1, 0);
+  return copied > 0 ? static_cast<size_t>(copied) : 0;
 }
 
 }  // namespace userdb::platform

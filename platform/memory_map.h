@@ -1,6 +1,7 @@
 // The memory regions of this process, as the kernel lists them in /proc/self/maps.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -16,5 +17,10 @@ struct MemoryRegion {
 
 // The region holding `address`; none when no region does or the list cannot be read.
 std::optional<MemoryRegion> MemoryRegionHolding(uintptr_t address);
+
+// Copies up to `length` bytes of this process's memory from `address` through the kernel, so
+// that memory that is not readable (or guarded by a sanitizer) fails the read instead of the
+// program; tells how many bytes were copied, up to the first that could not be read.
+size_t ReadOwnMemory(uintptr_t address, void* buffer, size_t length);
 
 }  // namespace userdb::platform

@@ -1,7 +1,6 @@
 #include "crash/report/memory_sections.h"
 
 #include <algorithm>
-#include <cstring>
 #include <utility>
 
 #include "crash/report/value_formats.h"
@@ -46,7 +45,7 @@ std::string StackDumpOfProcess(uintptr_t stack_pointer) {
   if (!region || !region->readable) return {};
   const size_t length = std::min<uintptr_t>(region->end - stack_pointer, kBytesPerLine * kMaxLines);
   std::string memory(length, '\0');
-  std::memcpy(memory.data(), reinterpret_cast<const void*>(stack_pointer), length);
+  memory.resize(platform::ReadOwnMemory(stack_pointer, memory.data(), length));
   return StackDumpText(stack_pointer, memory);
 }
 
