@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <string_view>
 
+#include "crash/report/report_file_format.h"
+
 namespace userdb::crash {
 
 namespace {
-
-constexpr std::string_view kLineBreak = "\r\n";
 
 // Every line break becomes a blank and every run of blanks one blank.
 void AppendOnOneLine(std::string& text, std::string_view value) {
@@ -47,7 +47,7 @@ std::string ComposeReportText(const std::vector<ReportEntry>& header,
     if (!text.empty()) text += kLineBreak;
     text += entry.name;
     text.append(width - entry.name.size(), ' ');
-    text += ": ";
+    text += kHeaderValueSeparator;
     AppendOnOneLine(text, entry.value);
   }
   for (const ReportEntry& section : sections) {

@@ -8,14 +8,13 @@
 #include "crash/capture/thread_registry.h"
 #include "crash/report/code_location.h"
 #include "crash/report/memory_sections.h"
+#include "crash/report/report_file_format.h"
 #include "crash/report/report_header_builder.h"
 #include "crash/report/report_plugins.h"
 
 namespace userdb::crash {
 
 namespace {
-
-constexpr std::string_view kLineBreak = "\r\n";
 
 std::string JoinLines(const std::vector<std::string>& lines) {
   std::string text;
