@@ -10,8 +10,8 @@ JOBS           ?= $(shell nproc)
 
 BUILD_PACKAGES := cmake ninja-build g++ make pkg-config binutils \
                   libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev libdw-dev libelf-dev \
-                  libzydis-dev libunwind-dev \
-                  qt6-base-dev qt6-qpa-plugins fonts-liberation2
+                  libzydis-dev libunwind-dev libxcb1-dev \
+                  qt6-base-dev qt6-qpa-plugins fonts-liberation2 pci.ids usb.ids
 TEST_PACKAGES  := xvfb xauth openbox x11-utils clang-format
 FUZZ_PACKAGES  := clang-14 libclang-rt-14-dev
 
@@ -96,7 +96,9 @@ bench: build
 	$(BUILD_DIR)/bin/registry_hive_bench
 	$(BUILD_DIR)/bin/symbol_bench
 	bench/run-stack-bench $(BUILD_DIR)
+	$(BUILD_DIR)/bin/report_bench
 	bench/run-whole-program $(BUILD_DIR)
+	bench/run-trace-request $(BUILD_DIR)
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -1,20 +1,22 @@
 // userdb-transform: the desktop program. The crash reporter comes first and ends last; then
-// the application object, the current user's settings store and the window, which live until
-// the window is closed. The store's notices go to standard error and into the window's log
-// pane.
+// the application object (whose clipboard takes the reports of trace requests), the current
+// user's settings store and the window, which live until the window is closed. The store's
+// notices go to standard error and into the window's log pane.
 #include <iostream>
 
 #include "app/application.h"
 #include "app/main_window.h"
 #include "app/notice_stream.h"
+#include "app/report_clipboard.h"
 #include "crash/crash_reporter.h"
 #include "platform/registry/registry_file_location.h"
 #include "platform/registry/registry_store.h"
 
 namespace userdb::app {
 
-int RunWindow(int argc, char** argv) {
+int RunWindow(crash::CrashReporter& crash_reporter, int argc, char** argv) {
   Application application(argc, argv);
+  ReportClipboard report_clipboard(crash_reporter, application);
   NoticeStream notices(std::cerr);
   registry::RegistryStore store(registry::DefaultRegistryFilePath(), notices);
   TfrmUserDb window(store, notices, application.ErrorHandler(), application.Title());
@@ -26,5 +28,5 @@ int RunWindow(int argc, char** argv) {
 
 int main(int argc, char** argv) {
   userdb::crash::CrashReporter crash_reporter;
-  return userdb::app::RunWindow(argc, argv);
+  return userdb::app::RunWindow(crash_reporter, argc, argv);
 }

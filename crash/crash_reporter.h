@@ -1,27 +1,46 @@
 // The crash reporter of this process: the one object that owns everything the crash reporter
 // keeps for the whole process (the settings of the modules, the box its own messages go to,
-// the folders of the bug report file, and, as they come, the thread registry, the handling
-// thread, the module list and the symbol cache).
+// the folders of the bug report file, the thread registry with the capture of thread creation,
+// the collection of thread states, the module list and the symbol cache, the report
+// plug-ins, and the serving of trace requests).
 //
 // Lifetime: each program creates it as the first thing in `main`, before any other object
 // of the program, and it ends last, when `main` returns; no thread of the crash reporter
 // outlives it. There is at most one at a time. Everything it hands out by reference is valid
-// while it lives; settings that a caught exception holds (shared) stay valid beyond it.
+// while it lives; settings that a caught exception holds (shared) stay valid beyond it, its
+// report is composed only while the crash reporter lives.
 //
 // Nothing here may be called inside a signal handler: the parts that may, say so in their
 // own headers.
 #pragma once
 
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "crash/capture/thread_creation_capture.h"
+#include "crash/capture/thread_registry.h"
+#include "crash/capture/thread_states.h"
 #include "crash/config/settings_registry.h"
+#include "crash/report/caught_exception.h"
 #include "crash/report/report_folders.h"
+#include "crash/report/report_plugins.h"
+#include "crash/report/report_services.h"
+#include "crash/report/stack_tracer.h"
 #include "crash/stack/symbol_lookup.h"
+#include "crash/trace/trace_request_server.h"
+#include "crash/trace/trace_target.h"
 #include "platform/message_box.h"
 
 namespace userdb::crash {
 
-class CrashReporter {
+class CrashReporter : public TraceTarget {
  public:
   CrashReporter();
+  ~CrashReporter() override;
   CrashReporter(const CrashReporter&) = delete;
   CrashReporter& operator=(const CrashReporter&) = delete;
 
@@ -34,6 +53,29 @@ class CrashReporter {
   platform::MessageBox& Box() { return box_; }
   // The modules met so far and their symbol tables, for naming code addresses.
   SymbolLookup& Symbols() { return symbols_; }
+  // The threads of the process with their names; the thread that created the crash reporter
+  // is the main thread.
+  ThreadRegistry& Threads() { return threads_; }
+  // What the composition of reports uses.
+  const ReportServices& Services() const { return services_; }
+
+  // Stack tracing and the disassembler, once they are connected; until then each thread's
+  // call stack shows its current location and the report has no "disassembling" section.
+  void ConnectStackTracer(StackTracer& tracer);
+  void ConnectDisassembler(Disassembler& disassembler);
+
+  // Where a trace request with a maximum length below 1 puts its report: the window's
+  // clipboard, reached through its main thread. Without one the request is answered with
+  // "no clipboard".
+  void SetClipboard(std::function<void(const std::string&)> put_on_clipboard);
+
+  // A record of a caught exception with the settings of the code at `address` (the crash
+  // reporter's own settings for 0).
+  std::shared_ptr<CaughtException> NewCaughtException(ExceptionFacts facts, const void* address);
+
+  // TraceTarget: the report of a trace request, composed on the calling thread.
+  std::string TraceReport() override;
+  bool PutOnClipboard(const std::string& text) override;
 
  private:
   ProcessModuleCatalog catalog_;
@@ -41,6 +83,17 @@ class CrashReporter {
   SettingsRegistry settings_;
   ReportFolders folders_;
   SymbolLookup symbols_;
+  const std::chrono::steady_clock::time_point start_;
+  ThreadRegistry threads_;
+  ThreadCreationCapture creation_capture_;
+  ThreadStateCollector thread_states_;
+  ReportPlugins plugins_;
+  UntracedStacks untraced_stacks_;
+  std::atomic<uint32_t> headers_built_{0};
+  ReportServices services_;
+  std::mutex clipboard_mutex_;
+  std::function<void(const std::string&)> put_on_clipboard_;
+  TraceRequestServer trace_requests_;  // last: it ends first, before what it reports on
 };
 
 }  // namespace userdb::crash

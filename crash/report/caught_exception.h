@@ -1,20 +1,65 @@
-// The crash reporter's record of one caught exception. It holds what the saving of its
-// report needs: the settings as this exception sees them, and whether its report is in
-// the bug report file already. The capture and handling of exceptions add the rest.
+// The crash reporter's record of one caught exception: what was caught and where, the
+// settings as this exception sees them, its bug report with the callbacks that follow it,
+// and whether its report is in the bug report file already.
+//
+// Shared by whoever holds it (the handling, the box, the report worker); freeing it stops its
+// report worker between two parts and waits for it.
 #pragma once
 
-#include <atomic>
-#include <memory>
+#include <sys/types.h>
 
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "crash/capture/processor_context.h"
 #include "crash/config/module_settings.h"
 #include "crash/config/settings_overlay.h"
+#include "crash/report/bug_report.h"
+#include "crash/report/exception_text.h"
+#include "crash/report/report_services.h"
 
 namespace userdb::crash {
 
+enum class ExceptionKind { kNormal = 0, kFreeze = 1, kHidden = 2 };
+
+// What the capture point knew of the exception.
+struct ExceptionFacts {
+  ExceptionKind kind = ExceptionKind::kNormal;
+  std::optional<ExceptionObject> object;
+  uintptr_t address = 0;  // 0: none
+  pid_t thread = 0;       // the raising thread; 0: the thread creating the record
+  uintptr_t stack_pointer = 0;
+  uintptr_t frame_pointer = 0;
+  std::optional<ProcessorContext> context;
+  bool can_continue = true;
+  bool create_bug_report = true;  // as the filter left it
+  // A report asked for by the trace request: the crash reporter's own threads are listed
+  // under their names for it.
+  bool trace_request = false;
+};
+
+class CaughtException;
+
+// Told of every change of a report: whether it is complete, its text and the exception.
+class ReportCallback {
+ public:
+  virtual ~ReportCallback() = default;
+  virtual void ReportChanged(bool complete, const std::string& text,
+                             CaughtException& exception) = 0;
+};
+
 class CaughtException {
  public:
-  // `settings`: those of the module whose code raised the exception; never null.
-  explicit CaughtException(std::shared_ptr<const ModuleSettings> settings);
+  // `settings`: those of the module whose code raised the exception; never null. Without
+  // `services` the report cannot be composed.
+  explicit CaughtException(std::shared_ptr<const ModuleSettings> settings,
+                           ExceptionFacts facts = {}, const ReportServices* services = nullptr);
+  ~CaughtException();
   CaughtException(const CaughtException&) = delete;
   CaughtException& operator=(const CaughtException&) = delete;
 
@@ -22,14 +67,36 @@ class CaughtException {
   SettingsOverlay& Settings() { return settings_; }
   const SettingsOverlay& Settings() const { return settings_; }
 
+  const ExceptionFacts& Facts() const { return facts_; }
+  const ReportServices* Services() const { return services_; }
+  BugReport& Report() { return report_; }
+
+  // Adds the callback and calls it at once with the report as it is; one already registered
+  // only takes the new critical flag. The caller keeps it alive until it is unregistered.
+  void RegisterReportCallback(ReportCallback* callback, bool critical);
+  void UnregisterReportCallback(ReportCallback* callback);
+  // Whether a registered callback needs the complete report before the program may end.
+  bool HasCriticalReportCallback() const;
+
   // Set once the report has been written to the bug report file by the automatic save or
   // the save command, so that sending does not append it a second time.
   void MarkReportSaved() { report_saved_ = true; }
   bool ReportSaved() const { return report_saved_; }
 
  private:
+  struct Registration {
+    ReportCallback* callback;
+    bool critical;
+  };
+  void NotifyCallbacks();
+
   SettingsOverlay settings_;
+  ExceptionFacts facts_;
+  const ReportServices* const services_;
   std::atomic<bool> report_saved_ = false;
+  mutable std::mutex callbacks_mutex_;
+  std::vector<Registration> callbacks_;
+  BugReport report_;  // last: its worker stops before the rest goes
 };
 
 }  // namespace userdb::crash

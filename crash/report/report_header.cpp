@@ -1,10 +1,10 @@
 #include "crash/report/report_header.h"
 
+#include "crash/report/report_file_format.h"
+
 namespace userdb::crash {
 
 namespace {
-
-constexpr std::string_view kLineBreak = "\r\n";
 
 struct HeaderLine {
   size_t start = 0;
@@ -18,8 +18,8 @@ std::optional<HeaderLine> FindHeaderLine(std::string_view header, std::string_vi
     if (header.substr(start).starts_with(name)) {
       size_t at = start + name.size();
       while (at < header.size() && header[at] == ' ') ++at;
-      if (header.substr(at).starts_with(": ")) {
-        const size_t value = at + 2;
+      if (header.substr(at).starts_with(kHeaderValueSeparator)) {
+        const size_t value = at + kHeaderValueSeparator.size();
         const size_t end = header.find_first_of("\r\n", value);
         return HeaderLine{start, at, value, end == std::string_view::npos ? header.size() : end};
       }
@@ -51,7 +51,7 @@ std::string InsertHeaderLineAfter(std::string_view report, std::string_view anch
   std::string line(kLineBreak);
   line += name;
   if (name.size() < width) line.append(width - name.size(), ' ');
-  line += ": ";
+  line += kHeaderValueSeparator;
   line += value;
   std::string result;
   result.reserve(report.size() + line.size());

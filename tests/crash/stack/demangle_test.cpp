@@ -90,8 +90,7 @@ TEST(ReadableNameTest, TakesMangledAndDemangledNames) {
   EXPECT_EQ(ReadableName("version.1.2"), "version.1.2");
   EXPECT_EQ(ReadableName("__libc_start_main@@GLIBC_2.34"), "__libc_start_main");
   EXPECT_EQ(ReadableName("memcpy@GLIBC_2.2.5"), "memcpy");
-  EXPECT_EQ(ReadableName("@Unit1@TForm1@Button1Click$qqrp14System@TObject"),
-            "TForm1.Button1Click");
+  EXPECT_EQ(ReadableName("@Unit1@TForm1@Button1Click$qqrp14System@TObject"), "TForm1.Button1Click");
 }
 
 TEST(SimplifyCppNameTest, DropsReturnTypeParametersAndQualifiers) {

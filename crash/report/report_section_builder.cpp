@@ -1,0 +1,135 @@
+#include <exception>
+
+#include "crash/capture/thread_registry.h"
+#include "crash/capture/thread_states.h"
+#include "crash/report/code_location.h"
+#include "crash/report/report_header_builder.h"
+#include "crash/report/report_plugins.h"
+#include "crash/report/thread_titles.h"
+#include "platform/memory_map.h"
+
+namespace userdb::crash {
+
+namespace {
+
+bool OwnThreadLeftOut(const ThreadRegistry& registry, pid_t thread, bool trace_report) {
+  const ThreadLookup lookup = registry.Find(thread);
+  if (!lookup.entry || lookup.entry->name != kOwnThreadName) return false;
+  return !trace_report || lookup.entry->trace_name.empty();
+}
+
+std::vector<pid_t> ListedThreads(const CaughtException& exception, const ThreadRegistry& registry) {
+  const ExceptionFacts& facts = exception.Facts();
+  const pid_t first = facts.kind == ExceptionKind::kFreeze ? registry.MainThread() : facts.thread;
+  std::vector<pid_t> others;
+  for (const pid_t thread : ProcessThreads()) {
+    if (!OwnThreadLeftOut(registry, thread, facts.trace_request)) others.push_back(thread);
+  }
+  return ReportThreadOrder(first, registry.MainThread(), others,
+                           exception.Settings().ReadBoolean("ListThreads"));
+}
+
+// The first frame of the creating code that is not a thread class's own: its constructor or
+// start function may be compiled into the program.
+uintptr_t CreationAddress(SymbolLookup& symbols, const std::vector<uintptr_t>& frames) {
+  for (const uintptr_t frame : frames) {
+    const std::string name = DescribeCodeAddress(symbols, frame).function_name;
+    if (!name.starts_with("std.thread.") && !name.starts_with("std.jthread.") &&
+        !name.starts_with("QThread.")) {
+      return frame;
+    }
+  }
+  return frames.front();
+}
+
+ThreadStackEntry EntryOf(const CaughtException& exception, const ThreadState& state,
+                         const ThreadRegistry& registry) {
+  const ExceptionFacts& facts = exception.Facts();
+  ThreadStackEntry entry;
+  entry.thread_id = state.id;
+  entry.title = ThreadTitle(GatherTitleFacts(registry, state.id, facts.trace_request));
+  entry.exception_thread = state.id == facts.thread && facts.kind != ExceptionKind::kFreeze;
+  entry.accessible = state.answered;
+  if (state.answered) {
+    entry.context = state.context;
+    entry.address = state.context.InstructionPointer();
+    entry.stack_pointer = state.context.StackPointer();
+    entry.frame_pointer = state.context.FramePointer();
+    entry.stack_snapshot = state.stack_snapshot;
+  }
+  if (entry.exception_thread && facts.address != 0) {
+    entry.address = facts.address;
+    if (facts.stack_pointer != 0) entry.stack_pointer = facts.stack_pointer;
+    if (facts.frame_pointer != 0) entry.frame_pointer = facts.frame_pointer;
+  }
+  if (const auto region = platform::MemoryRegionHolding(entry.stack_pointer)) {
+    entry.stack_start = region->start;
+    entry.stack_end = region->end;
+  }
+  const ThreadLookup lookup = registry.Find(state.id);
+  if (lookup.entry && !lookup.entry->creation_frames.empty()) {
+    entry.creator_address =
+        CreationAddress(*exception.Services()->symbols, lookup.entry->creation_frames);
+    entry.creator_id = lookup.entry->creator_id;
+    entry.creator_title =
+        ThreadTitleBase(GatherTitleFacts(registry, entry.creator_id, facts.trace_request));
+  }
+  return entry;
+}
+
+std::string FirstContent(CaughtException& exception, const ThreadStackEntry& entry) {
+  SymbolLookup& symbols = *exception.Services()->symbols;
+  const StackTextOptions options = StackOptionsOf(exception.Settings());
+  if (entry.accessible) {
+    return LocationLine(DescribeCodeAddress(symbols, entry.address), options) + "\r\n" +
+           std::string(kStackPlaceholder);
+  }
+  std::string content(kStackNotAccessible);
+  if (entry.exception_thread && exception.Facts().address != 0) {
+    content += ", exception location: \r\n" +
+               LocationLine(DescribeCodeAddress(symbols, exception.Facts().address), options);
+  }
+  return content;
+}
+
+void AddPlaceholder(BugReport& report, std::string_view title) {
+  report.PutSection(title, kSectionPlaceholder);
+  report.AddPending();
+}
+
+}  // namespace
+
+StackTextOptions StackOptionsOf(const SettingsView& settings) {
+  StackTextOptions options;
+  options.show_relative_addresses = settings.ReadBoolean("ShowRelAddrs");
+  options.show_relative_lines = settings.ReadBoolean("ShowRelLines");
+  options.hide_ugly_items = settings.ReadBoolean("HideUglyItems");
+  return options;
+}
+
+void BuildSectionList(CaughtException& exception) {
+  BugReport& report = exception.Report();
+  const ReportServices& services = *exception.Services();
+  const ThreadRegistry& registry = *services.threads;
+  const std::vector<pid_t> threads = ListedThreads(exception, registry);
+  const std::vector<ThreadState> states = services.thread_states->Collect(threads);
+  for (const ThreadState& state : states) {
+    ThreadStackEntry entry = EntryOf(exception, state, registry);
+    report.PutSection(entry.title, FirstContent(exception, entry));
+    if (entry.accessible) report.AddPending();
+    report.Threads().push_back(std::move(entry));
+  }
+
+  const SettingsOverlay& settings = exception.Settings();
+  for (const ReportPlugin& plugin : services.plugins->Selected(settings.ReadText("Plugins"))) {
+    if (plugin.own_section) AddPlaceholder(report, plugin.name);
+  }
+  const bool context = exception.Facts().context.has_value();
+  if (settings.ReadBoolean("CpuRegs") && context) AddPlaceholder(report, kCpuRegistersTitle);
+  if (settings.ReadBoolean("StackDump") && context) AddPlaceholder(report, kStackDumpTitle);
+  if (settings.ReadBoolean("ShowDisAsm") && services.disassembler != nullptr) {
+    AddPlaceholder(report, kDisassemblingTitle);
+  }
+}
+
+}  // namespace userdb::crash

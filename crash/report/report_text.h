@@ -1,0 +1,16 @@
+// The text of a bug report from its two lists: the header's lines with their names padded
+// to one width, then each section under its title. Lines are joined by CR LF; the text ends
+// without a line break.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "crash/report/report_entries.h"
+
+namespace userdb::crash {
+
+std::string ComposeReportText(const std::vector<ReportEntry>& header,
+                              const std::vector<ReportEntry>& sections);
+
+}  // namespace userdb::crash

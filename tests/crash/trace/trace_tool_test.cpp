@@ -1,0 +1,236 @@
+// userdb-trace against running programs: one of ours with named workers, and others.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <set>
+#include <sstream>
+
+#include "crash/report/report_header.h"
+#include "tests/support/report_sections.h"
+#include "tests/support/run_program.h"
+
+namespace userdb::crash {
+
+namespace {
+
+constexpr char kTool[] = USERDB_TRACE_PATH;
+constexpr char kTracedProgram[] = TRACED_PROGRAM_PATH;
+
+// A running program whose standard input we hold: it ends when we close it.
+class RunningProgram {
+ public:
+  explicit RunningProgram(const std::vector<std::string>& arguments, bool wait_for_ready) {
+    int input[2], output[2];
+    if (pipe2(input, O_CLOEXEC) != 0 || pipe2(output, O_CLOEXEC) != 0) return;
+    pid_ = fork();
+    if (pid_ == 0) {
+      dup2(input[0], 0);
+      dup2(output[1], 1);
+      std::vector<char*> argv;
+      for (const std::string& argument : arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
+      argv.push_back(nullptr);
+      execv(argv[0], argv.data());
+      _exit(127);
+    }
+    close(input[0]);
+    close(output[1]);
+    input_ = input[1];
+    output_ = output[0];
+    if (wait_for_ready) {
+      char buffer[16] = {};
+      const ssize_t got = read(output_, buffer, sizeof buffer - 1);
+      ready_ = got > 0 && std::string_view(buffer).starts_with("ready");
+    }
+  }
+  ~RunningProgram() {
+    close(input_);
+    close(output_);
+    if (pid_ > 0) {
+      kill(pid_, SIGTERM);
+      waitpid(pid_, nullptr, 0);
+    }
+  }
+  pid_t Pid() const { return pid_; }
+  bool Ready() const { return ready_; }
+  bool Alive() const { return pid_ > 0 && waitpid(pid_, nullptr, WNOHANG) == 0; }
+
+ private:
+  pid_t pid_ = -1;
+  int input_ = -1;
+  int output_ = -1;
+  bool ready_ = false;
+};
+
+test_support::ProgramResult Trace(pid_t pid, const std::string& max_length = "") {
+  std::vector<std::string> arguments = {kTool, std::to_string(pid)};
+  if (!max_length.empty()) arguments.push_back(max_length);
+  return test_support::RunProgram(arguments);
+}
+
+std::string Hex(pid_t id) {
+  std::ostringstream text;
+  text << std::hex << id;
+  return text.str();
+}
+
+using test_support::SectionOf;
+
+std::vector<pid_t> ThreadsOf(pid_t pid) {
+  std::vector<pid_t> threads;
+  for (const auto& entry :
+       std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/task")) {
+    threads.push_back(static_cast<pid_t>(std::stol(entry.path().filename().string())));
+  }
+  return threads;
+}
+
+class TraceTool : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(program_.Ready()); }
+  RunningProgram program_{{kTracedProgram}, true};
+};
+
+TEST_F(TraceTool, PrintsTheCompleteReportOfARunningProgram) {
+  const auto result = Trace(program_.Pid());
+  ASSERT_EQ(result.exit_code, 0) << result.err;
+  EXPECT_EQ(result.err, "");
+  ASSERT_TRUE(result.out.ends_with("\r\n"));
+  const std::string report = result.out.substr(0, result.out.size() - 2);
+  EXPECT_TRUE(report.starts_with("date/time "));
+  EXPECT_EQ(ReadHeaderValue(report, "exception message"), "Die Anwendung reagiert nicht mehr");
+  EXPECT_EQ(ReadHeaderValue(report, "process id"), "$" + Hex(program_.Pid()));
+  EXPECT_TRUE(std::regex_match(std::string(ReadHeaderValue(report, "callstack crc").value_or("")),
+                               std::regex(R"(\$[0-9a-f]{8}, \$[0-9a-f]{8}, \$[0-9a-f]{8})")));
+  EXPECT_EQ(report.find("will be calculated soon"), std::string::npos);
+
+  // Every thread but the one that answered the request.
+  size_t listed = 0;
+  for (const pid_t thread : ThreadsOf(program_.Pid())) {
+    if (report.find("($" + Hex(thread) + "):") != std::string::npos ||
+        report.find("thread $" + Hex(thread) + ":") != std::string::npos) {
+      ++listed;
+    }
+  }
+  EXPECT_EQ(listed, ThreadsOf(program_.Pid()).size() - 1) << report.substr(0, 4000);
+  EXPECT_TRUE(report.find("\r\n\r\nmain thread ($" + Hex(program_.Pid()) + "):\r\n") !=
+              std::string::npos);
+  EXPECT_NE(report.find("\r\n\r\nconversion worker ($"), std::string::npos);
+  EXPECT_NE(report.find("\r\n\r\nfile reader ($"), std::string::npos);
+  for (const char* section : {"modules", "processes"}) {
+    EXPECT_FALSE(SectionOf(report, std::string(section) + ":").empty()) << section;
+  }
+  const bool has_pci = std::filesystem::exists("/sys/bus/pci/devices") &&
+                       !std::filesystem::is_empty("/sys/bus/pci/devices");
+  EXPECT_EQ(!SectionOf(report, "hardware:").empty(), has_pci);
+}
+
+TEST_F(TraceTool, NamesTheCodeThatCreatedEachWorker) {
+  const std::string report = Trace(program_.Pid()).out;
+  const std::regex created(
+      ">> created by main thread \\(\\$" + Hex(program_.Pid()) +
+      "\\) at:\r\n[0-9a-f]{16} \\+[0-9a-f]+ +traced_program +traced_program\\.cpp +\\d+ +\\+\\d+ "
+      "userdb\\.test_support\\.\\(anonymous namespace\\)\\.StartWorkers");
+  const auto matches = std::distance(std::sregex_iterator(report.begin(), report.end(), created),
+                                     std::sregex_iterator());
+  EXPECT_EQ(matches, 3) << report.substr(0, 4000);
+}
+
+TEST_F(TraceTool, ModulesAndProcessesMatchProc) {
+  const std::string report = Trace(program_.Pid()).out;
+  const std::string modules = SectionOf(report, "modules:");
+  // Each module line: address, file name, version (when known), folder.
+  std::set<std::string> listed;
+  std::istringstream module_lines(modules);
+  for (std::string line; std::getline(module_lines, line);) {
+    std::istringstream fields(line);
+    std::string address, name, field, folder;
+    fields >> address >> name;
+    while (fields >> field) folder = field;
+    listed.insert(std::filesystem::canonical(folder + "/" + name).string());
+  }
+  std::ifstream maps("/proc/" + std::to_string(program_.Pid()) + "/maps");
+  for (std::string line; std::getline(maps, line);) {
+    std::istringstream fields(line);
+    std::string range, permissions, offset, device, inode, path;
+    fields >> range >> permissions >> offset >> device >> inode >> path;
+    if (permissions.find('x') == std::string::npos || !path.starts_with("/")) continue;
+    EXPECT_TRUE(listed.contains(std::filesystem::canonical(path).string())) << path;
+  }
+  EXPECT_TRUE(
+      std::regex_search(modules, std::regex("[0-9a-f]{16} traced_program +1\\.0\\.1\\.16 ")))
+      << modules.substr(0, 500);
+  EXPECT_TRUE(std::regex_search(modules, std::regex(R"([0-9a-f]{16} libc\.so\.6 +\d+(\.\d+)* )")));
+
+  const std::string processes = SectionOf(report, "processes:");
+  const std::string folder = std::filesystem::path(kTracedProgram).parent_path().string();
+  EXPECT_TRUE(std::regex_search(processes, std::regex("(^|\n)0*" + Hex(program_.Pid()) +
+                                                      " traced_program +normal +" + folder + "\r")))
+      << processes.substr(0, 2000);
+  EXPECT_TRUE(std::regex_search(processes, std::regex("(^|\n)0*" + Hex(getpid()) + " ")));
+}
+
+TEST_F(TraceTool, CutsTheReportToTheMaximumLengthLessOne) {
+  const auto result = Trace(program_.Pid(), "100");
+  ASSERT_EQ(result.exit_code, 0) << result.err;
+  EXPECT_EQ(result.out.size(), 99u + 2u);
+  EXPECT_TRUE(result.out.starts_with("date/time"));
+}
+
+TEST_F(TraceTool, AProgramWithoutWindowHasNoClipboard) {
+  const auto result = Trace(program_.Pid(), "0");
+  EXPECT_EQ(result.exit_code, 1);
+  EXPECT_EQ(result.err, "userdb-trace: process " + std::to_string(program_.Pid()) +
+                            " has no clipboard (it has no window)\n");
+}
+
+TEST_F(TraceTool, TwoRequestsAtOnceAreBothAnswered) {
+  test_support::ProgramResult first, second;
+  std::thread other([&] { second = Trace(program_.Pid()); });
+  first = Trace(program_.Pid());
+  other.join();
+  // One after the other: the second waits until the first's memory is gone.
+  EXPECT_EQ(first.exit_code, 0) << first.err;
+  EXPECT_EQ(second.exit_code, 0) << second.err;
+  EXPECT_TRUE(first.out.starts_with("date/time"));
+  EXPECT_TRUE(second.out.starts_with("date/time"));
+  EXPECT_TRUE(program_.Alive());
+}
+
+TEST(TraceToolRefusals, AProgramWithoutCrashReporterIsLeftAlone) {
+  RunningProgram other({"/bin/sleep", "30"}, false);
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  const auto result = Trace(other.Pid());
+  EXPECT_EQ(result.exit_code, 1);
+  EXPECT_EQ(result.err, "userdb-trace: process " + std::to_string(other.Pid()) +
+                            " carries no crash reporter: it is no program of ours, or too old\n");
+  EXPECT_TRUE(other.Alive()) << "the request was never sent";
+}
+
+TEST(TraceToolRefusals, BadArgumentsAndMissingProcesses) {
+  const struct {
+    std::vector<std::string> arguments;
+    int exit_code;
+    const char* error_start;
+  } cases[] = {
+      {{kTool}, 2, "usage: userdb-trace PID [MAX_LENGTH]"},
+      {{kTool, "12x"}, 2, "userdb-trace: not a process id: 12x"},
+      {{kTool, "0"}, 2, "userdb-trace: not a process id: 0"},
+      {{kTool, "1", "99999999999"}, 2, "userdb-trace: not a length from"},
+      {{kTool, "4194304"}, 1, "userdb-trace: there is no process 4194304"},
+  };
+  for (const auto& c : cases) {
+    const auto result = test_support::RunProgram(c.arguments);
+    EXPECT_EQ(result.exit_code, c.exit_code) << c.arguments.back();
+    EXPECT_TRUE(result.err.starts_with(c.error_start)) << result.err;
+  }
+}
+
+}  // namespace
+
+}  // namespace userdb::crash
