@@ -13,6 +13,9 @@ BUILD_PACKAGES := cmake ninja-build g++ make pkg-config binutils \
                   qt6-base-dev qt6-qpa-plugins fonts-liberation2
 TEST_PACKAGES  := xvfb xauth openbox x11-utils clang-format
 FUZZ_PACKAGES  := clang-14 libclang-rt-14-dev
+# The crash reporter's screenshot (X server, cursor) and mail hand-off; pngcheck checks its PNGs.
+BUILD_PACKAGES += libxcb1-dev libxcb-xfixes0-dev xdg-utils
+TEST_PACKAGES  += pngcheck
 
 CMAKE_CONFIG   := -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWARNINGS_AS_ERRORS=ON
 
