@@ -10,6 +10,9 @@
 
 namespace userdb::crash {
 
+// The file in the crash reporter's temporary folder that the image editor opens.
+inline constexpr std::string_view kScreenshotBitmapName = "screenShot.bmp";
+
 // A 32-bit bitmap file: the 14-byte file header, a 40-byte info header, then the pixels
 // (blue, green, red, 0) with the rows bottom-up. Empty for an image without pixels.
 std::string EncodeBitmap(const ScreenImage& image);
