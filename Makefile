@@ -14,6 +14,9 @@ BUILD_PACKAGES := cmake ninja-build g++ make pkg-config binutils \
                   qt6-base-dev qt6-qpa-plugins fonts-liberation2 pci.ids usb.ids
 TEST_PACKAGES  := xvfb xauth openbox x11-utils clang-format
 FUZZ_PACKAGES  := clang-14 libclang-rt-14-dev
+# The crash reporter's screenshot (X server, cursor) and mail hand-off; pngcheck checks its PNGs.
+BUILD_PACKAGES += libxcb1-dev libxcb-xfixes0-dev xdg-utils
+TEST_PACKAGES  += pngcheck
 
 CMAKE_CONFIG   := -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWARNINGS_AS_ERRORS=ON
 
@@ -92,6 +95,7 @@ fuzz: deps
 
 bench: build
 	$(BUILD_DIR)/bin/conversion_bench
+	tests/run-with-display $(BUILD_DIR)/bin/screenshot_png_bench
 	$(BUILD_DIR)/bin/report_file_bench
 	$(BUILD_DIR)/bin/registry_hive_bench
 	$(BUILD_DIR)/bin/symbol_bench

@@ -13,4 +13,10 @@ namespace userdb::platform {
 std::string UserProgramFolder(const char* xdg_folder, const char* home,
                               std::string_view below_home);
 
+// The user's desktop folder, ending with "/": XDG_DESKTOP_DIR of the user's folder list
+// "user-dirs.dirs" in `xdg_config_home` (an absolute path; may be null) or else in
+// "<home>/.config", "<home>/Desktop" without one; the home folder itself when that
+// folder does not exist. `home` as for UserProgramFolder.
+std::string DesktopFolder(const char* xdg_config_home, const char* home);
+
 }  // namespace userdb::platform

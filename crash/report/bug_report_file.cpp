@@ -69,6 +69,11 @@ std::vector<std::string> BugReportFileWriter::Paths(const std::optional<std::str
     if (!chosen) return {};
     return {*chosen};
   }
+  return AutomaticPaths(settings);
+}
+
+std::vector<std::string> BugReportFileWriter::AutomaticPaths(const SettingsView& settings) const {
+  const std::string name = settings.ReadText("BugRepFile");
   if (!IsInProgramFolder(name)) return {name};
   std::vector<std::string> paths;
   if (!folders_.program.empty()) paths.push_back(folders_.program + name);

@@ -42,6 +42,11 @@ class BugReportFileWriter {
   bool Write(const std::optional<std::string>& file_name, std::string_view report,
              ReportSaveDialog* owner, CaughtException& exception, bool automatic) const;
 
+  // The files that the automatic save writes, in the order it tries them: "BugRepFile"
+  // itself when it starts with "/", otherwise that name in the program's folder and then
+  // in the user's state folder.
+  std::vector<std::string> AutomaticPaths(const SettingsView& settings) const;
+
  private:
   // The file to write, with the one to try when the first refuses access.
   std::vector<std::string> Paths(const std::optional<std::string>& file_name,

@@ -1,8 +1,10 @@
 // Text helpers of the platform layer: case-insensitive comparison, display conversion,
-// path rules and system error texts.
+// path rules, the user's folders and system error texts.
 #include <errno.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <filesystem>
 
 #include <gtest/gtest.h>
 
@@ -11,6 +13,7 @@
 #include "platform/path.h"
 #include "platform/system_error_text.h"
 #include "platform/user_folders.h"
+#include "tests/support/case_name.h"
 #include "tests/support/temp_folder.h"
 
 namespace userdb::platform {
@@ -112,6 +115,56 @@ TEST(UserProgramFolderTest, FollowsTheXdgVariableOrTheHomeFolder) {
             "/home/u/.local/state/userdb-transform/");
   // Without HOME, the password database's home folder.
   EXPECT_TRUE(UserProgramFolder("", "", ".config").ends_with("/.config/userdb-transform/"));
+}
+
+struct DesktopCase {
+  const char* what;
+  const char* list;      // user-dirs.dirs; null: none
+  const char* made;      // the folder that exists below the home folder; null: none
+  const char* expected;  // below the home folder
+};
+
+class DesktopFolderTest : public ::testing::TestWithParam<DesktopCase> {};
+
+TEST_P(DesktopFolderTest, FollowsTheUsersFolderListOrFallsBackToHome) {
+  const DesktopCase& c = GetParam();
+  test_support::TempFolder home;
+  std::filesystem::create_directories(home / ".config");
+  if (c.list != nullptr) {
+    std::string list = c.list;
+    for (size_t at; (at = list.find("<home>")) != std::string::npos;) {
+      list.replace(at, 6, home.Path());
+    }
+    test_support::WriteFile(home / ".config/user-dirs.dirs", list);
+  }
+  if (c.made != nullptr) std::filesystem::create_directories(home / c.made);
+  EXPECT_EQ(DesktopFolder(nullptr, home.Path().c_str()), home.Path() + "/" + c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, DesktopFolderTest,
+    ::testing::Values(
+        DesktopCase{"no list", nullptr, "Desktop", "Desktop/"},
+        DesktopCase{"no list and no Desktop", nullptr, nullptr, ""},
+        DesktopCase{"home relative", "XDG_DESKTOP_DIR=\"$HOME/Schreibtisch\"\n", "Schreibtisch",
+                    "Schreibtisch/"},
+        DesktopCase{"absolute", "# a comment\nXDG_DESKTOP_DIR=\"<home>/Abs\"\n", "Abs", "Abs/"},
+        DesktopCase{"escaped characters and the last line",
+                    "XDG_DESKTOP_DIR=\"$HOME/Old\"\n  XDG_DESKTOP_DIR=\"$HOME/My \\\"Desk\\\"\"\n",
+                    "My \"Desk\"", "My \"Desk\"/"},
+        DesktopCase{"the home folder itself", "XDG_DESKTOP_DIR=\"$HOME/\"\n", nullptr, ""},
+        DesktopCase{"listed folder missing", "XDG_DESKTOP_DIR=\"$HOME/Gone\"\n", "Desktop", ""},
+        DesktopCase{
+            "other forms ignored",
+            "XDG_DESKTOP_DIR=relative\nXDG_DESKTOP_DIR=\"~/x\"\nXDG_DOWNLOAD_DIR=\"$HOME/D\"\n",
+            "Desktop", "Desktop/"}),
+    [](const auto& case_info) { return test_support::CaseName(case_info.param.what); });
+
+TEST(DesktopFolderTest, ReadsTheListInTheXdgConfigFolder) {
+  test_support::TempFolder home, config;
+  std::filesystem::create_directories(home / "Elsewhere");
+  test_support::WriteFile(config / "user-dirs.dirs", "XDG_DESKTOP_DIR=\"$HOME/Elsewhere\"\n");
+  EXPECT_EQ(DesktopFolder(config.Path().c_str(), home.Path().c_str()), home / "Elsewhere/");
 }
 
 TEST(SystemErrorTextTest, EndsWithoutFullStopOrBlanks) {

@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "platform/text_encoding.h"
+#include "platform/trimmed.h"
 
 namespace userdb::crash {
 
@@ -12,9 +13,7 @@ namespace {
 constexpr std::string_view kBlanks = " \t";
 
 std::string_view TrimBlanks(std::string_view text) {
-  const size_t first = text.find_first_not_of(kBlanks);
-  if (first == std::string_view::npos) return {};
-  return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
+  return platform::Trimmed(text, kBlanks);
 }
 
 // The leading word of `text`, taken off it.
