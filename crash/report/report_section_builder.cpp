@@ -57,6 +57,16 @@ ThreadStackEntry EntryOf(const CaughtException& exception, const ThreadState& st
     entry.frame_pointer = state.context.FramePointer();
     entry.stack_snapshot = state.stack_snapshot;
   }
+  if (entry.exception_thread && facts.context) {
+    // The thread waits in the capture now (a signal's on its alternate stack): its stack
+    // at the raise is what the report shows.
+    entry.accessible = true;
+    entry.context = facts.context;
+    entry.address = facts.context->InstructionPointer();
+    entry.stack_pointer = facts.context->StackPointer();
+    entry.frame_pointer = facts.context->FramePointer();
+    entry.stack_snapshot = facts.stack_snapshot;
+  }
   if (entry.exception_thread && facts.address != 0) {
     entry.address = facts.address;
     if (facts.stack_pointer != 0) entry.stack_pointer = facts.stack_pointer;
