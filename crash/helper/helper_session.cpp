@@ -3,8 +3,12 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QDialog>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QKeySequence>
 #include <QLabel>
 #include <QMessageBox>
 #include <QProgressBar>
@@ -25,6 +29,25 @@ QString ScreenText(const std::string& bytes) {
 
 constexpr Qt::WindowFlags kTopmostDialog =
     Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint;
+
+// The boxes: Ctrl+C copies what the box says (its title, its text and its buttons), as a
+// message box of the desktop does.
+class CopyableBox : public QMessageBox {
+ public:
+  using QMessageBox::QMessageBox;
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override {
+    if (!event->matches(QKeySequence::Copy)) {
+      QMessageBox::keyPressEvent(event);
+      return;
+    }
+    const QString ruler = QStringLiteral("---------------------------\n");
+    QString copied = ruler + windowTitle() + "\n" + ruler + text() + "\n" + ruler;
+    for (QAbstractButton* button : buttons()) copied += button->text().remove('&') + "   ";
+    QGuiApplication::clipboard()->setText(copied.trimmed() + "\n" + ruler);
+  }
+};
 
 // The please-wait box: the user cannot close it.
 class ProgressWindow : public QDialog {
@@ -75,7 +98,7 @@ void HelperSession::Perform(const HelperMessage& message) {
 
 void HelperSession::ShowBox(const HelperMessage& message) {
   if (box_) box_->deleteLater();
-  auto* box = new QMessageBox(QMessageBox::NoIcon, ScreenText(message.Field("title")),
+  auto* box = new CopyableBox(QMessageBox::NoIcon, ScreenText(message.Field("title")),
                               ScreenText(message.Field("text")), QMessageBox::NoButton, nullptr,
                               kTopmostDialog);
   box->setAttribute(Qt::WA_DeleteOnClose);
@@ -89,9 +112,7 @@ void HelperSession::ShowBox(const HelperMessage& message) {
     const std::string caption = message.Field(command);
     if (caption.empty()) continue;
     QPushButton* button = box->addButton(ScreenText(caption), QMessageBox::ActionRole);
-    const std::string name(command);
-    button->setObjectName(QString::fromStdString(name));
-    connect(button, &QPushButton::clicked, this, [this, name] { SendCommand(name); });
+    button->setObjectName(QString::fromStdString(std::string(command)));
     if (command == helper::kContinue) {
       button->setEnabled(can_continue);
       if (can_continue) escape = button;
@@ -105,18 +126,21 @@ void HelperSession::ShowBox(const HelperMessage& message) {
   if (escape != nullptr) {
     box->setEscapeButton(escape);
     box->setDefaultButton(static_cast<QPushButton*>(escape));
-    // The title bar's close ends the box without a click.
-    connect(box, &QMessageBox::finished, this,
-            [this, command = escape->objectName().toStdString()] { SendCommand(command); });
   }
+  // A click and a close request alike end the box with its clicked button.
+  connect(box, &QMessageBox::finished, this, [this, box, escape] {
+    QAbstractButton* chosen = box->clickedButton() != nullptr ? box->clickedButton() : escape;
+    if (chosen != nullptr) SendCommand(chosen->objectName().toStdString());
+  });
   box->show();
   box->raise();
   box->activateWindow();
+  if (escape != nullptr) escape->setFocus();
   Shown(*box);
 }
 
 void HelperSession::ShowMessage(const HelperMessage& message) {
-  auto* box = new QMessageBox(
+  auto* box = new CopyableBox(
       message.Field("kind") == "error" ? QMessageBox::Critical : QMessageBox::NoIcon,
       ScreenText(message.Field("title")), ScreenText(message.Field("text")), QMessageBox::Ok,
       nullptr, kTopmostDialog);
