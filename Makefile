@@ -98,6 +98,7 @@ fuzz: deps
 
 bench: build
 	$(BUILD_DIR)/bin/conversion_bench
+	$(BUILD_DIR)/bin/capture_bench
 	tests/run-with-display $(BUILD_DIR)/bin/screenshot_png_bench
 	$(BUILD_DIR)/bin/report_file_bench
 	$(BUILD_DIR)/bin/registry_hive_bench
