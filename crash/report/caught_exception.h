@@ -36,6 +36,8 @@ struct ExceptionFacts {
   uintptr_t stack_pointer = 0;
   uintptr_t frame_pointer = 0;
   std::optional<ProcessorContext> context;
+  // Raised by the processor (a fault signal) rather than thrown by the program.
+  bool raised_by_processor = false;
   bool can_continue = true;
   bool create_bug_report = true;  // as the filter left it
   // A report asked for by the trace request: the crash reporter's own threads are listed

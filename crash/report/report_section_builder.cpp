@@ -33,13 +33,23 @@ std::vector<pid_t> ListedThreads(const CaughtException& exception, const ThreadR
 // start function may be compiled into the program.
 uintptr_t CreationAddress(SymbolLookup& symbols, const std::vector<uintptr_t>& frames) {
   for (const uintptr_t frame : frames) {
-    const std::string name = DescribeCodeAddress(symbols, frame).function_name;
+    const std::string name = DescribeCodeAddressQuickly(symbols, frame).function_name;
     if (!name.starts_with("std.thread.") && !name.starts_with("std.jthread.") &&
         !name.starts_with("QThread.")) {
       return frame;
     }
   }
   return frames.front();
+}
+
+// The top of the stack that holds the entry's stack pointer: the one the snapshot was taken
+// up to when it lies on that stack, else the end of the memory region that holds it.
+void FindStackBounds(ThreadStackEntry& entry, uintptr_t snapshot_top) {
+  const auto region = platform::MemoryRegionHolding(entry.stack_pointer);
+  if (!region) return;
+  entry.stack_start = region->start;
+  const bool same_stack = entry.stack_pointer < snapshot_top && snapshot_top <= region->end;
+  entry.stack_end = same_stack ? snapshot_top : region->end;
 }
 
 ThreadStackEntry EntryOf(const CaughtException& exception, const ThreadState& state,
@@ -55,17 +65,23 @@ ThreadStackEntry EntryOf(const CaughtException& exception, const ThreadState& st
     entry.address = state.context.InstructionPointer();
     entry.stack_pointer = state.context.StackPointer();
     entry.frame_pointer = state.context.FramePointer();
+    entry.snapshot_taken = state.stack_top != 0;
     entry.stack_snapshot = state.stack_snapshot;
   }
   if (entry.exception_thread && facts.address != 0) {
     entry.address = facts.address;
-    if (facts.stack_pointer != 0) entry.stack_pointer = facts.stack_pointer;
+    entry.external_exception = facts.raised_by_processor;
+    if (facts.context) entry.context = facts.context;
+    if (facts.stack_pointer != 0) {
+      entry.stack_pointer = facts.stack_pointer;
+      // The snapshot shows where the thread waits now, not where the exception was raised:
+      // the trace reads the stack from the exception's stack pointer.
+      entry.snapshot_taken = false;
+      entry.stack_snapshot.clear();
+    }
     if (facts.frame_pointer != 0) entry.frame_pointer = facts.frame_pointer;
   }
-  if (const auto region = platform::MemoryRegionHolding(entry.stack_pointer)) {
-    entry.stack_start = region->start;
-    entry.stack_end = region->end;
-  }
+  FindStackBounds(entry, state.stack_top);
   const ThreadLookup lookup = registry.Find(state.id);
   if (lookup.entry && !lookup.entry->creation_frames.empty()) {
     entry.creator_address =
@@ -81,7 +97,8 @@ std::string FirstContent(CaughtException& exception, const ThreadStackEntry& ent
   SymbolLookup& symbols = *exception.Services()->symbols;
   const StackTextOptions options = StackOptionsOf(exception.Settings());
   if (entry.accessible) {
-    return LocationLine(DescribeCodeAddress(symbols, entry.address), options) + "\r\n" +
+    // Until the worker traces the stack; the box waits for this line.
+    return LocationLine(DescribeCodeAddressQuickly(symbols, entry.address), options) + "\r\n" +
            std::string(kStackPlaceholder);
   }
   std::string content(kStackNotAccessible);

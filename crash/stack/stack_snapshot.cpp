@@ -75,21 +75,16 @@ size_t CollectFrameSlots(const SnapshotRequest& request, uintptr_t bottom,
   const size_t chained =
       CollectFramePointerSlots(stack, request.registers.value[kDwarfRbp], bottom, request.top,
                                room.data() + unwound, room.size() - unwound);
-  // Both walks go up the stack; where both found a slot (most frames of code with frame
-  // pointers) it is kept once, so that little is left to sort.
-  size_t kept = unwound;
-  for (size_t i = unwound, u = 0; i < unwound + chained; ++i) {
-    while (u < unwound && room[u] < room[i]) ++u;
-    if (u < unwound && room[u] == room[i]) continue;
-    room[kept++] = room[i];
-  }
-  return SortFrameSlots(room.data(), kept);
+  return MergeFrameSlots(room.data(), unwound, chained);
 }
 
 }  // namespace
 
 UnwindRegisters RegistersOf(const ucontext_t& context) {
-  const greg_t* g = context.uc_mcontext.gregs;
+  return RegistersOf(std::span<const greg_t, NGREG>(context.uc_mcontext.gregs));
+}
+
+UnwindRegisters RegistersOf(std::span<const greg_t, NGREG> g) {
   UnwindRegisters registers;
   const int order[kDwarfRegisterCount] = {REG_RAX, REG_RDX, REG_RCX, REG_RBX, REG_RSI, REG_RDI,
                                           REG_RBP, REG_RSP, REG_R8,  REG_R9,  REG_R10, REG_R11,

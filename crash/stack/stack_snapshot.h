@@ -51,6 +51,8 @@ struct SnapshotRoom {
 
 // The registers of a signal handler's context, in unwind-table numbering.
 UnwindRegisters RegistersOf(const ucontext_t& context);
+// The same from the general registers of such a context (REG_RIP and the others).
+UnwindRegisters RegistersOf(std::span<const greg_t, NGREG> general);
 
 // SnapshotStack. The stack from bottom to top must belong to the calling thread (it is read in
 // place once the kernel has confirmed that all of it is readable). The slots are scanned from

@@ -116,7 +116,7 @@ TEST_F(StackSnapshotTest, AStoppedThreadRecordsItsChainInItsSignalHandler) {
   EXPECT_TRUE(
       std::all_of(newest - 3, newest, [](const TPreStackItem& item) { return item.frame; }));
   std::string names;
-  for (const StackItem& item : result.items) names += item.function_name + "\n";
+  for (const TraceItem& item : result.items) names += item.function_name + "\n";
   const size_t leaf = names.find("BlockInLeaf"), middle = names.find("BlockingMiddle"),
                outer = names.find("BlockingOuter");
   ASSERT_NE(leaf, std::string::npos) << result.text;
