@@ -89,14 +89,18 @@ CrashReporter::Capture::Capture(CrashReporter& owner, ProgramForm /*form*/)
   signals.SetHandlingThread(thread.Id());
 }
 
-CrashReporter::CrashReporter(ProgramForm form)
-    : settings_(catalog_, box_),
+CrashReporter::CrashReporter(ProgramForm form, SymbolSourceOptions symbol_sources)
+    : start_(std::chrono::steady_clock::now()),
+      settings_(catalog_, box_),
       folders_(ProcessReportFolders()),
-      start_(std::chrono::steady_clock::now()),
+      symbols_(std::move(symbol_sources)),
+      routines_(RuntimeRoutines::OfThisProcess(symbols_)),
       threads_(getpid()),
       creation_capture_(threads_),
+      thread_states_(&executable_ranges_),
       plugins_(StandardReportPlugins()),
-      untraced_stacks_(symbols_),
+      stack_tracer_(Tracing()),
+      disassembler_(Tracing()),
       presenter_(form == ProgramForm::kWindow
                      ? std::unique_ptr<ExceptionPresenter>(std::make_unique<HelperBox>())
                      : std::make_unique<ConsoleForm>()),
@@ -105,7 +109,8 @@ CrashReporter::CrashReporter(ProgramForm form)
   services_.threads = &threads_;
   services_.thread_states = &thread_states_;
   services_.symbols = &symbols_;
-  services_.tracer = &untraced_stacks_;
+  services_.tracer = &stack_tracer_;
+  services_.disassembler = &disassembler_;
   services_.plugins = &plugins_;
   services_.program_start = start_;
   services_.headers_built = &headers_built_;
@@ -203,8 +208,8 @@ void CrashReporter::ConnectStackTracer(StackTracer& tracer) {
   services_.tracer = &tracer;
 }
 
-void CrashReporter::ConnectDisassembler(Disassembler& disassembler) {
-  services_.disassembler = &disassembler;
+void CrashReporter::ConnectDisassembler(Disassembler* disassembler) {
+  services_.disassembler = disassembler;
 }
 
 void CrashReporter::SetClipboard(std::function<void(const std::string&)> put_on_clipboard) {

@@ -1,7 +1,9 @@
 // The crash reporter of this process: the one object that owns everything the crash reporter
 // keeps for the whole process (the settings of the modules, the box its own messages go to,
 // the folders of the bug report file, the thread registry with the capture of thread creation,
-// the collection of thread states, the module list and the symbol cache, the report
+// the collection of thread states with their stack snapshots, the module list and the symbol
+// cache, what stack tracing keeps (the analysed functions, the run-time routines, the
+// executable segments), the stack tracer and the disassembler of the report, the report
 // plug-ins, the serving of trace requests, the table of the last exception times, the
 // temporary folder, and, while it is installed, the capture of unhandled failures: the
 // capture points, the throw records, the fatal-signal handlers with the alternate stacks,
@@ -43,11 +45,15 @@
 #include "crash/capture/thread_states.h"
 #include "crash/config/settings_registry.h"
 #include "crash/report/caught_exception.h"
+#include "crash/report/function_disassembler.h"
 #include "crash/report/report_folders.h"
 #include "crash/report/report_plugins.h"
 #include "crash/report/report_services.h"
-#include "crash/report/stack_tracer.h"
+#include "crash/report/thread_stack_tracer.h"
 #include "crash/send/temporary_folder.h"
+#include "crash/stack/executable_ranges.h"
+#include "crash/stack/function_list.h"
+#include "crash/stack/runtime_routines.h"
 #include "crash/stack/symbol_lookup.h"
 #include "crash/trace/trace_request_server.h"
 #include "crash/trace/trace_target.h"
@@ -61,7 +67,10 @@ enum class ProgramForm { kWindow, kConsole };
 
 class CrashReporter : public TraceTarget {
  public:
-  explicit CrashReporter(ProgramForm form = ProgramForm::kConsole);
+  // `symbol_sources`: where symbols are read from (benchmarks leave the libraries' separate
+  // debug files out, as on a machine without debug packages).
+  explicit CrashReporter(ProgramForm form = ProgramForm::kConsole,
+                         SymbolSourceOptions symbol_sources = {});
   ~CrashReporter() override;
   CrashReporter(const CrashReporter&) = delete;
   CrashReporter& operator=(const CrashReporter&) = delete;
@@ -81,10 +90,13 @@ class CrashReporter : public TraceTarget {
   // What the composition of reports uses.
   const ReportServices& Services() const { return services_; }
 
-  // Stack tracing and the disassembler, once they are connected; until then each thread's
-  // call stack shows its current location and the report has no "disassembling" section.
+  // What stack traces of this process use.
+  TraceServices Tracing() { return {symbols_, functions_, routines_}; }
+
+  // Put in place of the stack tracing and the disassembler of the report (null: no
+  // "disassembling" section), as tests need.
   void ConnectStackTracer(StackTracer& tracer);
-  void ConnectDisassembler(Disassembler& disassembler);
+  void ConnectDisassembler(Disassembler* disassembler);
 
   // Where a trace request with a maximum length below 1 puts its report: the window's
   // clipboard, reached through its main thread. Without one the request is answered with
@@ -129,17 +141,21 @@ class CrashReporter : public TraceTarget {
   static void OnThreadFailure(std::exception_ptr failure);
   static void OnTerminate();
 
+  std::chrono::steady_clock::time_point start_;
   ProcessModuleCatalog catalog_;
   platform::StandardErrorMessageBox box_;
   SettingsRegistry settings_;
   ReportFolders folders_;
   SymbolLookup symbols_;
-  std::chrono::steady_clock::time_point start_;
+  FunctionList functions_;
+  const RuntimeRoutines routines_;
+  ExecutableRanges executable_ranges_;
   ThreadRegistry threads_;
   ThreadCreationCapture creation_capture_;
   ThreadStateCollector thread_states_;
   ReportPlugins plugins_;
-  UntracedStacks untraced_stacks_;
+  ThreadStackTracer stack_tracer_;
+  FunctionDisassembler disassembler_;
   std::atomic<uint32_t> headers_built_{0};
   ReportServices services_;
   std::mutex clipboard_mutex_;

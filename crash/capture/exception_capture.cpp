@@ -57,7 +57,7 @@ void ExceptionCapture::Capture(std::exception_ptr failure, CaptureSource source,
     request.context = raised->context;
     request.stack_pointer = raised->context.StackPointer();
     request.frame_pointer = raised->context.FramePointer();
-    details.stack_snapshot = raised->stack_snapshot;
+    details.raise_stack = std::move(raised->stack);
   }
   HandOff(request, std::move(details));
 }

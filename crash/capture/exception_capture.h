@@ -21,13 +21,14 @@
 #include "crash/capture/capture_channel.h"
 #include "crash/capture/capture_request.h"
 #include "crash/report/exception_text.h"
+#include "crash/stack/stack_snapshot.h"
 
 namespace userdb::crash {
 
 // What a C++ capture point hands over beside the request.
 struct ExceptionDetails {
   std::optional<ExceptionObject> object;
-  std::vector<std::byte> stack_snapshot;
+  SavedStack raise_stack;
 };
 
 // Waits until `fd` is readable while the calling (main) thread processes its events.

@@ -91,7 +91,7 @@ std::shared_ptr<CaughtException> ExceptionHandling::MakeException(const CaptureR
   facts.related_object = request.related_object;
   if (details != nullptr) {
     facts.object = details->object;
-    facts.stack_snapshot = details->stack_snapshot;
+    facts.raise_stack = details->raise_stack;
   }
   if (request.signal != 0) {
     SignalFacts signal;

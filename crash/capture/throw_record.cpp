@@ -1,13 +1,14 @@
 #include "crash/capture/throw_record.h"
 
 #include <dlfcn.h>
+#include <pthread.h>
 #include <ucontext.h>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
+#include <cstring>
 #include <memory>
-
-#include "crash/capture/stack_snapshot_hook.h"
 
 namespace userdb::crash {
 
@@ -23,9 +24,24 @@ struct ThreadThrowState {
   const std::type_info* type = nullptr;
   uintptr_t raise_address = 0;
   ProcessorContext context;
-  size_t snapshot_size = 0;
-  std::array<std::byte, kThrowSnapshotCapacity> snapshot;
+  uintptr_t stack_bottom = 0;
+  size_t stack_size = 0;
+  std::array<std::byte, kThrowStackCapacity> stack;
 };
+
+// The top (highest address, excluded) of the calling thread's stack; 0 when not known.
+uintptr_t StackTopOfThisThread() {
+  pthread_attr_t attributes;
+  if (pthread_getattr_np(pthread_self(), &attributes) != 0) return 0;
+  void* lowest = nullptr;
+  size_t size = 0;
+  const int result = pthread_attr_getstack(&attributes, &lowest, &size);
+  pthread_attr_destroy(&attributes);
+  return result == 0 ? reinterpret_cast<uintptr_t>(lowest) + size : 0;
+}
+
+// Found at a thread's first throw: the main thread's costs a read of the memory map.
+thread_local uintptr_t stack_top = 0;
 
 // Made at a thread's first throw and kept for its life: a throw allocates nothing else.
 thread_local std::unique_ptr<ThreadThrowState> thread_state;
@@ -45,7 +61,12 @@ __attribute__((noinline)) void RecordThrow(const void* object, const std::type_i
   state.type = type;
   state.raise_address = frame[1];
   state.context = ProcessorContext::Of(context);
-  state.snapshot_size = SnapshotStack(context, state.snapshot.data(), state.snapshot.size());
+  if (stack_top == 0) stack_top = StackTopOfThisThread();
+  const uintptr_t bottom = reinterpret_cast<uintptr_t>(frame + 2);
+  state.stack_bottom = bottom;
+  state.stack_size =
+      bottom < stack_top ? std::min<size_t>(stack_top - bottom, kThrowStackCapacity) : 0;
+  std::memcpy(state.stack.data(), frame + 2, state.stack_size);
 }
 
 ThrowFunction RealThrow() {
@@ -76,8 +97,9 @@ std::optional<ThrowRecord> LastThrowOfThisThread(const void* object) {
   record.type = state.type;
   record.raise_address = state.raise_address;
   record.context = state.context;
-  record.stack_snapshot.assign(state.snapshot.begin(),
-                               state.snapshot.begin() + static_cast<long>(state.snapshot_size));
+  record.stack.bottom = state.stack_bottom;
+  record.stack.bytes.assign(state.stack.begin(),
+                            state.stack.begin() + static_cast<long>(state.stack_size));
   return record;
 }
 

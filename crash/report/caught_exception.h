@@ -23,6 +23,7 @@
 #include "crash/report/bug_report.h"
 #include "crash/report/exception_text.h"
 #include "crash/report/report_services.h"
+#include "crash/stack/stack_snapshot.h"
 
 namespace userdb::crash {
 
@@ -37,13 +38,16 @@ struct ExceptionFacts {
   uintptr_t stack_pointer = 0;
   uintptr_t frame_pointer = 0;
   std::optional<ProcessorContext> context;
+  // Raised by the processor (a fault signal) rather than thrown by the program.
+  bool raised_by_processor = false;
   bool can_continue = true;
   bool create_bug_report = true;  // as the filter left it
   CaptureSource source = CaptureSource::kNone;
   uintptr_t related_object = 0;  // the receiver of the event whose handler raised it; 0: none
-  // What stack tracing needs of the raising thread's stack at the raise: taken where the
-  // exception was thrown or the signal came, as the thread's stack is gone or changed since.
-  std::vector<std::byte> stack_snapshot;
+  // The raising thread's stack as it was where the exception was thrown: the unwinding and
+  // the capture have written over it since. (A fault signal's stack stays as it was: the
+  // thread waits on its alternate signal stack.)
+  SavedStack raise_stack;
   // A report asked for by the trace request: the crash reporter's own threads are listed
   // under their names for it.
   bool trace_request = false;

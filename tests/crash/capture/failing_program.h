@@ -62,8 +62,11 @@ inline std::string WaitForWindow(const std::string& search,
   return {};
 }
 
+// A box of the crash helper, not its please-wait box, which comes and goes while a report is
+// composed: both the class ("userdb-crash-helper") and the title (the program's name) of a box
+// start with "userdb".
 inline std::string WaitForBox(std::chrono::milliseconds limit = std::chrono::seconds(15)) {
-  return WaitForWindow("--classname userdb-crash-helper", limit);
+  return WaitForWindow("--all --classname --name '^userdb'", limit);
 }
 
 // The process that shows `window`; empty when it is gone.

@@ -126,6 +126,8 @@ void RunFailingQThread() {
 __attribute__((noinline)) void FreezeHere() {
   const char* seconds = std::getenv("USERDB_TEST_FREEZE_SECONDS");
   sleep(seconds != nullptr ? static_cast<unsigned>(std::atoi(seconds)) : 5);
+  // Keeps the call from becoming a jump, so that this function's frame is on the stack.
+  asm volatile("" ::: "memory");
 }
 
 void Fail(std::string_view failure) {

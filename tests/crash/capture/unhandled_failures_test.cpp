@@ -11,6 +11,8 @@
 #include <QGuiApplication>
 
 #include <csignal>
+#include <iterator>
+#include <regex>
 #include <sstream>
 
 #include "tests/crash/capture/failing_program.h"
@@ -32,6 +34,12 @@ std::string BoxText(const std::string& box) {
     QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
   }
   return clipboard->text().toStdString();
+}
+
+long MatchCount(const std::string& text, const std::string& pattern) {
+  const std::regex expression(pattern);
+  return std::distance(std::sregex_iterator(text.begin(), text.end(), expression),
+                       std::sregex_iterator());
 }
 
 bool Exited(const std::optional<int>& status, int code) {
@@ -164,7 +172,8 @@ TEST(WindowFailures, TwoThreadsFailingAtOnceShowTwoBoxesOneAfterTheOther) {
     Keys(box, "Escape");
     ASSERT_TRUE(WindowGone(box, std::chrono::seconds(10)));
   }
-  EXPECT_TRUE(WaitForBox(std::chrono::milliseconds(1500)).empty());
+  const std::string third = WaitForBox(std::chrono::milliseconds(1500));
+  EXPECT_TRUE(third.empty()) << BoxText(third) << program.ReportFile();
   EXPECT_TRUE(program.Running());
   // Two reports: the threads were created at two places, so their stacks differ.
   const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
@@ -172,7 +181,10 @@ TEST(WindowFailures, TwoThreadsFailingAtOnceShowTwoBoxesOneAfterTheOther) {
          std::chrono::steady_clock::now() < end) {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
-  EXPECT_EQ(Occurrences(program.ReportFile(), "ThrowTestFailure"), 2u);
+  const std::string report = program.ReportFile();
+  EXPECT_EQ(Occurrences(report, "exception number"), 2u);
+  EXPECT_EQ(MatchCount(report, " \\+\\d+ userdb\\.test_hook\\.ThrowTestFailure\r\n"), 2)
+      << "each report's exception thread raised in it";
 }
 
 TEST(WindowFailures, AnEAbortIsNeverReported) {
@@ -227,7 +239,7 @@ TEST(ConsoleFailures, ASegmentationFaultWritesTheReportToStandardErrorAndTheFile
   EXPECT_TRUE(Exited(program.WaitForEnd(), 1));
   const std::string errors = program.Errors();
   EXPECT_NE(errors.find("In der Anwendung trat ein Fehler auf"), std::string::npos) << errors;
-  EXPECT_NE(errors.find("exception class   : EAccessViolation"), std::string::npos) << errors;
+  EXPECT_EQ(HeaderValue(errors, "exception class"), "EAccessViolation") << errors;
   const std::string report = program.ReportFile();
   EXPECT_EQ(Occurrences(report, "exception number"), 1u);
   EXPECT_NE(HeaderValue(report, "exception message").find("Zugriffsverletzung bei Adresse "),
@@ -242,7 +254,8 @@ TEST(ConsoleFailures, TheTenthExceptionWithinTheAutoCloseTimeClosesTheProgram) {
   program.Start({"--radio", "md2017", "--format", "compact", program.FailingInput("ten-throws")});
   EXPECT_TRUE(Exited(program.WaitForEnd(std::chrono::seconds(60)), 1));
   // Nine went on; the tenth closed: ten reports of one failure, counted in one.
-  EXPECT_EQ(Occurrences(program.Errors(), "exception class   : TestFailure"), 10u);
+  const std::string errors = program.Errors();
+  EXPECT_EQ(MatchCount(errors, "\nexception class +: TestFailure\r?\n"), 10);
   EXPECT_EQ(HeaderValue(program.ReportFile(), "count"), "10");
   EXPECT_EQ(program.Output(), "");
 }
@@ -290,9 +303,7 @@ TEST(WindowFailures, TheFreezeWatchdogReportsAMainThreadThatDoesNotAnswer) {
   const std::string report = program.ReportFile();
   EXPECT_EQ(HeaderValue(report, "exception message"), "Die Anwendung reagiert nicht mehr");
   EXPECT_NE(report.find("main thread ($"), std::string::npos) << report.substr(0, 3000);
-  if (report.find(">> stack not traced") == std::string::npos) {
-    EXPECT_NE(report.find("FreezeHere"), std::string::npos) << report.substr(0, 3000);
-  }
+  EXPECT_NE(report.find("FreezeHere"), std::string::npos) << report.substr(0, 9000);
   EXPECT_TRUE(program.Running());
 }
 
