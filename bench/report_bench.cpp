@@ -67,13 +67,13 @@ SymbolSourceOptions SourcesFor(Debug debug) {
 template <typename Compose>
 void ReportOfAnException(benchmark::State& state, bool cold, Debug debug, Compose compose) {
   WaitingThreads threads;
-  auto reporter = std::make_unique<CrashReporter>(SourcesFor(debug));
+  auto reporter = std::make_unique<CrashReporter>(ProgramForm::kConsole, SourcesFor(debug));
   size_t bytes = 0;
   for (auto _ : state) {
     if (cold) {
       state.PauseTiming();
       reporter.reset();
-      reporter = std::make_unique<CrashReporter>(SourcesFor(debug));
+      reporter = std::make_unique<CrashReporter>(ProgramForm::kConsole, SourcesFor(debug));
       state.ResumeTiming();
     }
     const auto exception = reporter->NewCaughtException(FactsHere(), nullptr);
