@@ -80,7 +80,8 @@ ReportView GeneralRuleView(std::string_view text) {
   const bool named = text.starts_with('^');
   std::vector<std::string_view> names;
   if (named) {
-    names = ColumnNames(lines.front());
+    // The "^" only says that names follow: the first name carries its own marks after it.
+    names = ColumnNames(lines.front().substr(1));
     lines.erase(lines.begin());
   }
 

@@ -4,7 +4,8 @@
 // Lines of more than 80 characters are long, the others short. The text is a list only when
 // it has more than one line and five times its long lines are fewer than its short lines,
 // or when it begins with "^"; otherwise it is shown as plain text. A text beginning with "^"
-// carries the column names, separated by tabs, in its first line, which is no row; without
+// carries the column names, separated by tabs, in its first line after that "^" (each name
+// with its own marks), which is no row; without
 // it the columns have no visible names. When the first non-blank character of every line is
 // "+" or "-" (the hardware form), the list has one column in the fixed-pitch font, a line's
 // leading blanks stay, and the "+" rows are highlighted. Otherwise a text without tabs is

@@ -193,12 +193,17 @@ TEST(GeneralRuleTest, WithoutTabsTheColumnRuleSplitsAndRemarksSpanTheRow) {
 }
 
 TEST(GeneralRuleTest, ACaretTextNamesTheColumnsWithTheirMarks) {
-  const ReportView view = GeneralRuleView("^name\t size\tnote\r\nalpha\t12\tfirst\r\nbeta\t3");
+  const ReportView view = GeneralRuleView("^^name\t size\tnote\r\nalpha\t12\tfirst\r\nbeta\t3");
   EXPECT_TRUE(view.column_names_shown);
   EXPECT_EQ(view.columns,
             (std::vector<ViewColumn>{
                 {"name", true, false}, {"size", false, true}, {"note", false, false}}));
   EXPECT_EQ(RowCells(view), (Cells{{"ALPHA", "12", "first"}, {"BETA", "3", ""}}));
+
+  // The caret that introduces the names is no capitals mark of the first column.
+  const ReportView plain = GeneralRuleView("^name\tvalue\r\nalpha\t12");
+  EXPECT_EQ(plain.columns[0], (ViewColumn{"name", false, false}));
+  EXPECT_EQ(RowCells(plain), (Cells{{"alpha", "12"}}));
 }
 
 TEST(ReportViewTest, ColumnMarksAreReadFromTheName) {
