@@ -19,6 +19,13 @@ std::string FileNamePart(std::string_view path) {
   return std::string(separator == std::string_view::npos ? path : path.substr(separator + 1));
 }
 
+std::string FileNameWithoutExtension(std::string_view path) {
+  std::string name = FileNamePart(path);
+  const size_t dot = name.rfind('.');
+  if (dot != std::string::npos && dot > 0) name.erase(dot);
+  return name;
+}
+
 std::string FullPath(std::string_view path) {
   std::filesystem::path result(path);
   if (result.is_relative()) {

@@ -13,6 +13,10 @@ std::string FolderPart(std::string_view path);
 // The path after its last "/": the file name without its folder.
 std::string FileNamePart(std::string_view path);
 
+// The file name without its extension: "userdb-transform" stays as it is, "tool.bin" becomes
+// "tool", ".hidden" stays.
+std::string FileNameWithoutExtension(std::string_view path);
+
 // The path made absolute against the current folder, with "." and ".." segments
 // resolved lexically (links are not followed). An absolute path is only normalised.
 std::string FullPath(std::string_view path);

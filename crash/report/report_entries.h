@@ -12,6 +12,7 @@ namespace userdb::crash {
 struct ReportEntry {
   std::string name;
   std::string value;
+  friend bool operator==(const ReportEntry&, const ReportEntry&) = default;
 };
 
 // The value with the characters 0 to 32 removed at both ends.

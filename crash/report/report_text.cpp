@@ -38,6 +38,12 @@ void AppendSectionLines(std::string& text, std::string_view content) {
 
 }  // namespace
 
+std::string HeaderValueOnOneLine(std::string_view value) {
+  std::string line;
+  AppendOnOneLine(line, value);
+  return line;
+}
+
 std::string ComposeReportText(const std::vector<ReportEntry>& header,
                               const std::vector<ReportEntry>& sections) {
   size_t width = 0;

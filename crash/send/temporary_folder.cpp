@@ -27,19 +27,12 @@ std::string WithoutTrailingSlashes(std::string path) {
   return path;
 }
 
-// "userdb-transform" stays as it is; "tool.bin" becomes "tool"; ".hidden" stays.
-std::string NameWithoutExtension(std::string_view program_path) {
-  std::string name = platform::FileNamePart(program_path);
-  const size_t dot = name.rfind('.');
-  if (dot != std::string::npos && dot > 0) name.erase(dot);
-  return name;
-}
-
 }  // namespace
 
 std::string TemporaryFolderPath(std::string_view program_path, const char* xdg_runtime_dir,
                                 const char* tmpdir, uid_t uid) {
-  const std::string name = NameWithoutExtension(program_path) + std::string(kFolderSuffix);
+  const std::string name =
+      platform::FileNameWithoutExtension(program_path) + std::string(kFolderSuffix);
   if (IsAbsolute(xdg_runtime_dir)) return WithoutTrailingSlashes(xdg_runtime_dir) + "/" + name;
   const std::string base = IsAbsolute(tmpdir) ? WithoutTrailingSlashes(tmpdir) : "/tmp";
   return (base == "/" ? "" : base) + "/" + name + "-" + std::to_string(uid);

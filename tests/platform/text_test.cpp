@@ -76,6 +76,14 @@ TEST(PathTest, FileNamePartFollowsTheLastSlash) {
   EXPECT_EQ(FileNamePart("/data/radio/"), "");
 }
 
+TEST(PathTest, FileNameWithoutExtensionCutsOnlyAnExtension) {
+  EXPECT_EQ(FileNameWithoutExtension("/usr/bin/userdb-transform"), "userdb-transform");
+  EXPECT_EQ(FileNameWithoutExtension("/opt/tool.bin"), "tool");
+  EXPECT_EQ(FileNameWithoutExtension("/opt/v1.2/tool"), "tool");
+  EXPECT_EQ(FileNameWithoutExtension("a.b.c"), "a.b");
+  EXPECT_EQ(FileNameWithoutExtension(".hidden"), ".hidden");
+}
+
 TEST(PathTest, FolderPartEndsAtTheLastSlash) {
   EXPECT_EQ(FolderPart("/data/radio/UserDb.bin"), "/data/radio/");
   EXPECT_EQ(FolderPart("UserDb.bin"), "");
