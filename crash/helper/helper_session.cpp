@@ -76,6 +76,8 @@ HelperSession::HelperSession(int input, int output, QString description_file)
       notifier_(input, QSocketNotifier::Read),
       fonts_(ChooseBoxFonts()) {
   connect(&notifier_, &QSocketNotifier::activated, this, [this] { ReadInput(); });
+  if (!description_file_.isEmpty())
+    connect(qApp, &QApplication::focusChanged, this, [this] { Describe(); });
 }
 
 void HelperSession::ReadInput() {
