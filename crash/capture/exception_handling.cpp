@@ -61,6 +61,7 @@ void EndProcessAtOnce(int exit_code) {
 
 ExceptionHandling::ExceptionHandling(HandlingParts parts) : parts_(std::move(parts)) {
   if (!parts_.ending.end_process) parts_.ending.end_process = &EndProcessAtOnce;
+  parts_.presenter.SetReportFile(parts_.report_file);
 }
 
 void ExceptionHandling::Handle(const CaptureRequest& request) {

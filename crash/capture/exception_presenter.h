@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "crash/report/bug_report_file.h"
 #include "crash/report/caught_exception.h"
 
 namespace userdb::crash {
@@ -30,6 +31,8 @@ class ExceptionPresenter {
   virtual void EndPleaseWait() = 0;
   // Called while the handling waits on the user, so that a raising thread sees it going on.
   virtual void SetHeartbeat(std::function<void()> heartbeat) = 0;
+  // Where the save command appends the report.
+  virtual void SetReportFile(const BugReportFileWriter&) {}
   // The handling of an exception begins (a window may take its time to come up) and ends.
   virtual void Prepare() {}
   virtual void Finish() {}

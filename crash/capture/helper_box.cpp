@@ -8,11 +8,16 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 
+#include "crash/box/box_settings.h"
 #include "crash/capture/process_spawn.h"
+#include "crash/helper/box_request.h"
 #include "crash/report/compose_bug_report.h"
+#include "crash/send/report_saver.h"
 #include "platform/module_section.h"
 #include "platform/path.h"
+#include "platform/user_folders.h"
 
 namespace userdb::crash {
 
@@ -33,23 +38,63 @@ class ReportForwarder : public ReportCallback {
   std::function<void(const std::string&)> send_;
 };
 
-std::string FileNameWithoutExtension(const std::string& name) {
-  const size_t dot = name.rfind('.');
-  return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
+// The box's settings and the exception as the box knows them.
+BoxRequest BoxRequestFor(CaughtException& exception) {
+  BoxRequest request;
+  request.settings = ReadBoxSettings(exception.Settings());
+  request.exception.message = FormattedExceptionMessage(exception.Facts().object);
+  request.exception.frozen = exception.Facts().kind == ExceptionKind::kFreeze;
+  request.exception.can_continue = exception.Facts().can_continue;
+  request.show_setting = exception.Handling().show_setting;
+  return request;
 }
+
+bool IsThreadSection(const ReportEntry& section) {
+  return section.name.find('$') != std::string::npos;
+}
+
+bool StillComposed(const ReportEntry& section) {
+  return section.value.find(kHeaderPlaceholder) != std::string::npos;
+}
+
+// The please-wait box: one area per thread of the report, the current one the first whose
+// stack is still being traced. Equal weights: the thread's stack sizes are not known here.
+ProgressRequest PleaseWaitProgress(const SettingsView& settings,
+                                   const std::vector<ReportEntry>& sections) {
+  constexpr uint64_t kThreadWeight = 1000;
+  ProgressRequest progress;
+  progress.title = settings.ReadText("PlWaitTitle");
+  const std::string text = settings.ReadText("PlWaitText");
+  for (const ReportEntry& section : sections) {
+    if (!IsThreadSection(section)) continue;
+    if (!StillComposed(section)) ++progress.current_area;
+    progress.areas.push_back({text, kThreadWeight});
+  }
+  if (progress.areas.empty()) progress.areas.push_back({text, kThreadWeight});
+  return progress;
+}
+
+// The save dialog, asked of the helper while the box stays on the screen.
+class HelperSaveDialog : public SaveFileDialog {
+ public:
+  explicit HelperSaveDialog(std::function<std::optional<std::string>(const HelperMessage&)> ask)
+      : ask_(std::move(ask)) {}
+  std::optional<std::string> Ask(const SaveDialogRequest& request) override {
+    return ask_(HelperMessage{std::string(helper::kSaveDialog), {}}
+                    .With("title", request.title)
+                    .With("folder", request.start_folder)
+                    .With("file", request.file_name)
+                    .With("filter", request.filter));
+  }
+
+ private:
+  std::function<std::optional<std::string>(const HelperMessage&)> ask_;
+};
 
 }  // namespace
 
 std::string HelperProgramPath() {
   return platform::FolderPart(platform::ExecutablePath()) + kHelperName;
-}
-
-std::string BoxLineBreaks(std::string text) {
-  // Positions counted from 1, as the rule says.
-  for (size_t p = text.size() >= 10 ? text.size() - 10 : 0; p >= 20; --p) {
-    if (text[p - 1] == '.' && p < text.size() && text[p] == ' ') text.replace(p, 1, "\r\n");
-  }
-  return text;
 }
 
 HelperBox::HelperBox(std::string helper_path) : helper_path_(std::move(helper_path)) {}
@@ -141,45 +186,66 @@ std::optional<std::string> HelperBox::AwaitCommand() {
 }
 
 UserDecision HelperBox::Show(CaughtException& exception) {
-  const HandlingState& state = exception.Handling();
-  if (state.show_setting == 4 || !Start()) return UserDecision::kNone;
-  const SettingsOverlay& settings = exception.Settings();
-  const bool can_continue = exception.Facts().can_continue;
-  HelperMessage box{std::string(helper::kBox), {}};
-  if (state.show_setting == 3) {
-    // The simple box: the message under the program's name, and OK.
-    box.With("title", FileNameWithoutExtension(settings.Origin().executable_name))
-        .With("text", BoxLineBreaks(FormattedExceptionMessage(exception.Facts().object)))
-        .With(std::string(can_continue ? helper::kContinue : helper::kClose),
-              settings.ReadText("OkBtnTxt"));
-  } else {
-    box.With("title", settings.ReadText("TitleBar"))
-        .With("text", BoxLineBreaks(BoxMessage(exception)));
-    if (settings.ReadBoolean("ContinueBtnVis")) {
-      box.With(std::string(helper::kContinue), settings.ReadText("ContinueBtnTxt"));
-    }
-    if (settings.ReadBoolean("RestartBtnVis")) {
-      box.With(std::string(helper::kRestart), settings.ReadText("RestartBtnTxt"));
-    }
-    if (settings.ReadBoolean("CloseBtnVis")) {
-      box.With(std::string(helper::kClose), settings.ReadText("CloseBtnTxt"));
-    }
-  }
-  box.With("can-continue", can_continue ? "1" : "0");
-  if (!Send(box)) {
+  if (exception.Handling().show_setting == 4 || !Start()) return UserDecision::kNone;
+  if (!Send(EncodeBoxRequest(BoxRequestFor(exception)))) {
     Stop();
     return UserDecision::kNone;
   }
-  ReportForwarder forwarder([this](const std::string& text) {
-    Send(HelperMessage{std::string(helper::kReport), {}}.With("text", text));
+  ReportForwarder forwarder([this, &exception](const std::string& text) {
+    ForwardReport(exception, text, exception.Report().Complete());
   });
   if (exception.Facts().create_bug_report) exception.RegisterReportCallback(&forwarder, false);
-  const std::optional<std::string> command = AwaitCommand();
+  std::optional<std::string> command;
+  for (;;) {
+    command = AwaitCommand();
+    if (!command ||
+        (*command != helper::kSave && *command != helper::kSend && *command != helper::kPrint)) {
+      break;
+    }
+    // Send and print come with their assistants; save appends where the user chooses.
+    if (*command == helper::kSave) Save(exception);
+  }
   exception.UnregisterReportCallback(&forwarder);
   if (!command) return UserDecision::kNone;
   if (*command == helper::kContinue) return UserDecision::kContinue;
   if (*command == helper::kRestart) return UserDecision::kRestart;
   return UserDecision::kClose;
+}
+
+void HelperBox::ForwardReport(CaughtException& exception, const std::string& text, bool complete) {
+  const std::vector<ReportEntry> sections = exception.Report().SectionEntries();
+  Send(EncodeReport({text, complete, exception.Report().HeaderEntries(), sections}));
+  if (please_wait_) Send(EncodeProgress(PleaseWaitProgress(exception.Settings(), sections)));
+}
+
+std::string HelperBox::CompleteReport(CaughtException& exception) {
+  const bool wait = exception.Settings().ReadBoolean("PlWaitBox") && !exception.Report().Complete();
+  if (wait) ShowPleaseWait(exception);
+  std::string report = ComposeBugReport(exception, true);
+  if (wait) EndPleaseWait();
+  return report;
+}
+
+void HelperBox::Save(CaughtException& exception) {
+  bool saved = false;
+  if (report_file_ != nullptr && exception.Facts().create_bug_report) {
+    const std::string report = CompleteReport(exception);
+    HelperSaveDialog dialog([this](const HelperMessage& request) -> std::optional<std::string> {
+      if (!Send(request)) return std::nullopt;
+      while (const auto answer = Receive()) {
+        if (answer->verb != helper::kSavePath) continue;
+        const std::string path = answer->Field("path");
+        if (path.empty()) return std::nullopt;
+        return path;
+      }
+      return std::nullopt;
+    });
+    saved = SaveReportWithDialog(
+        report, dialog,
+        platform::DesktopFolder(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME")), exception,
+        *report_file_);
+  }
+  Send(HelperMessage{std::string(helper::kSaveDone), {}}.With("saved", saved ? "1" : "0"));
 }
 
 void HelperBox::ShowMessage(std::string_view caption, std::string_view text) {
@@ -195,14 +261,13 @@ void HelperBox::ShowMessage(std::string_view caption, std::string_view text) {
 
 void HelperBox::ShowPleaseWait(CaughtException& exception) {
   if (helper_ == 0) return;
-  const SettingsOverlay& settings = exception.Settings();
-  Send(HelperMessage{std::string(helper::kProgress), {}}
-           .With("title", settings.ReadText("PlWaitTitle"))
-           .With("text", settings.ReadText("PlWaitText"))
-           .With("position", "0"));
+  please_wait_ = true;
+  Send(EncodeProgress(
+      PleaseWaitProgress(exception.Settings(), exception.Report().SectionEntries())));
 }
 
 void HelperBox::EndPleaseWait() {
+  please_wait_ = false;
   if (helper_ == 0) return;
   Send(HelperMessage{std::string(helper::kProgress), {}}.With("done", "1"));
 }

@@ -1,12 +1,15 @@
 // The show step of a window program: the crash helper (a program of ours beside the
 // executable) draws the box while the handling thread waits for the user's command. The
 // helper is started when the handling of an exception begins and quits when it ends; it is
-// told the box's texts, the report again after every change, and answers with the command.
-// A helper that does not start or dies leaves the decision to the rules of the handling.
+// told what the box needs (its settings, the exception, its form), the report again after
+// every change, and answers with the command. Save is carried out here while the box stays:
+// the helper only asks the user for the file. A helper that does not start or dies leaves
+// the decision to the rules of the handling.
 #pragma once
 
 #include <sys/types.h>
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <mutex>
@@ -15,16 +18,13 @@
 
 #include "crash/capture/exception_presenter.h"
 #include "crash/helper/helper_protocol.h"
+#include "crash/report/bug_report_file.h"
 #include "platform/unique_fd.h"
 
 namespace userdb::crash {
 
 // The crash helper's file beside the running executable.
 std::string HelperProgramPath();
-
-// The line breaks of a message in a box: wherever a "." is followed by a blank, scanning
-// from 10 characters before its end back to its 20th, the blank becomes CR LF.
-std::string BoxLineBreaks(std::string text);
 
 class HelperBox : public ExceptionPresenter {
  public:
@@ -36,6 +36,9 @@ class HelperBox : public ExceptionPresenter {
   void ShowPleaseWait(CaughtException& exception) override;
   void EndPleaseWait() override;
   void SetHeartbeat(std::function<void()> heartbeat) override { heartbeat_ = std::move(heartbeat); }
+  void SetReportFile(const BugReportFileWriter& report_file) override {
+    report_file_ = &report_file;
+  }
   void Prepare() override { Start(); }
   void Finish() override { Stop(); }
 
@@ -50,9 +53,17 @@ class HelperBox : public ExceptionPresenter {
   std::optional<HelperMessage> Receive();
   // Waits for the helper's command.
   std::optional<std::string> AwaitCommand();
+  // The save command: the complete report, appended to the file the user chooses.
+  void Save(CaughtException& exception);
+  // The report complete, with the please-wait box while it is being finished.
+  std::string CompleteReport(CaughtException& exception);
+  // Tells the helper the report as it is now, and the please-wait box's progress.
+  void ForwardReport(CaughtException& exception, const std::string& text, bool complete);
 
   const std::string helper_path_;
   std::function<void()> heartbeat_;
+  const BugReportFileWriter* report_file_ = nullptr;
+  std::atomic<bool> please_wait_{false};
   pid_t helper_ = 0;
   platform::UniqueFd helper_socket_;  // the helper's standard input and output
   HelperMessageReader reader_;

@@ -5,7 +5,9 @@
 
 #include <QApplication>
 #include <QStyleFactory>
+#include <cstring>
 
+#include "crash/helper/clipboard_keeper.h"
 #include "crash/helper/helper_session.h"
 
 int main(int argc, char** argv) {
@@ -13,9 +15,14 @@ int main(int argc, char** argv) {
     fputs("userdb-crash-helper: started by the crash reporter of userdb-transform only\n", stderr);
     return 2;
   }
+  if (argc == 2 && std::strcmp(argv[1], userdb::crash::kKeepClipboardArgument) == 0) {
+    QGuiApplication application(argc, argv);
+    return userdb::crash::KeepClipboard();
+  }
   QApplication application(argc, argv);
   QApplication::setStyle(QStyleFactory::create("Fusion"));
   QApplication::setQuitOnLastWindowClosed(false);
-  userdb::crash::HelperSession session(STDIN_FILENO, STDOUT_FILENO);
+  userdb::crash::HelperSession session(STDIN_FILENO, STDOUT_FILENO,
+                                       qEnvironmentVariable("USERDB_CRASH_HELPER_DESCRIBE"));
   return QApplication::exec();
 }

@@ -6,9 +6,11 @@
 //   <field name> <byte count>\n<bytes>\n      (once per field)
 //
 // From the crash reporter: "box" (the exception box), "progress" (the please-wait box and
-// its position), "message" (a message box), "report" (the report again after every
-// change), "quit". From the helper: "shown" (its window is on the screen) and "command"
-// (what the user chose: "continue", "restart" or "close"; for a message box "ok").
+// its position; "done" closes it), "message" (a message box), "report" (the report again
+// after every change), "save-dialog" (ask for the file to save the report in), "save-done"
+// (the save ended), "quit". From the helper: "shown" (its window is on the screen),
+// "command" (what the user chose: "continue", "restart", "close", "save", "send" or
+// "print"; for a message box "ok") and "save-path" (the chosen file, empty for none).
 #pragma once
 
 #include <optional>
@@ -55,10 +57,16 @@ inline constexpr std::string_view kReport = "report";
 inline constexpr std::string_view kQuit = "quit";
 inline constexpr std::string_view kShown = "shown";
 inline constexpr std::string_view kCommand = "command";
+inline constexpr std::string_view kSaveDialog = "save-dialog";
+inline constexpr std::string_view kSavePath = "save-path";
+inline constexpr std::string_view kSaveDone = "save-done";
 
 inline constexpr std::string_view kContinue = "continue";
 inline constexpr std::string_view kRestart = "restart";
 inline constexpr std::string_view kClose = "close";
+inline constexpr std::string_view kSave = "save";
+inline constexpr std::string_view kSend = "send";
+inline constexpr std::string_view kPrint = "print";
 inline constexpr std::string_view kOk = "ok";
 }  // namespace helper
 

@@ -4,19 +4,19 @@
 
 #include <QApplication>
 #include <QClipboard>
-#include <QCloseEvent>
-#include <QDialog>
+#include <QFile>
+#include <QFileDialog>
 #include <QGuiApplication>
 #include <QKeyEvent>
-#include <QKeySequence>
-#include <QLabel>
 #include <QMessageBox>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
-#include <QVBoxLayout>
 #include <cerrno>
 
+#include "crash/helper/clipboard_keeper.h"
+#include "crash/helper/exception_box_window.h"
+#include "crash/helper/progress_window.h"
+#include "crash/helper/simple_box_window.h"
 #include "platform/display_text.h"
 
 namespace userdb::crash {
@@ -27,11 +27,8 @@ QString ScreenText(const std::string& bytes) {
   return QString::fromStdString(platform::DisplayUtf8(bytes));
 }
 
-constexpr Qt::WindowFlags kTopmostDialog =
-    Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint;
-
-// The boxes: Ctrl+C copies what the box says (its title, its text and its buttons), as a
-// message box of the desktop does.
+// The crash reporter's own messages: Ctrl+C copies what the box says (its title, its text
+// and its buttons), as a message box of the desktop does.
 class CopyableBox : public QMessageBox {
  public:
   using QMessageBox::QMessageBox;
@@ -49,23 +46,38 @@ class CopyableBox : public QMessageBox {
   }
 };
 
-// The please-wait box: the user cannot close it.
-class ProgressWindow : public QDialog {
- public:
-  ProgressWindow()
-      : QDialog(nullptr, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::WindowTitleHint |
-                             Qt::CustomizeWindowHint) {}
-
- protected:
-  void closeEvent(QCloseEvent* event) override { event->ignore(); }
-  void reject() override {}
-};
+std::string_view CommandName(BoxCommand command) {
+  switch (command) {
+    case BoxCommand::kContinue:
+      return helper::kContinue;
+    case BoxCommand::kRestart:
+      return helper::kRestart;
+    case BoxCommand::kCloseApplication:
+      return helper::kClose;
+    case BoxCommand::kSave:
+      return helper::kSave;
+    case BoxCommand::kSend:
+      return helper::kSend;
+    case BoxCommand::kPrint:
+      return helper::kPrint;
+    case BoxCommand::kShowReport:
+    case BoxCommand::kNothing:
+      break;
+  }
+  return {};
+}
 
 }  // namespace
 
-HelperSession::HelperSession(int input, int output)
-    : input_(input), output_(output), notifier_(input, QSocketNotifier::Read) {
+HelperSession::HelperSession(int input, int output, QString description_file)
+    : input_(input),
+      output_(output),
+      description_file_(std::move(description_file)),
+      notifier_(input, QSocketNotifier::Read),
+      fonts_(ChooseBoxFonts()) {
   connect(&notifier_, &QSocketNotifier::activated, this, [this] { ReadInput(); });
+  if (!description_file_.isEmpty())
+    connect(qApp, &QApplication::focusChanged, this, [this] { Describe(); });
 }
 
 void HelperSession::ReadInput() {
@@ -75,75 +87,113 @@ void HelperSession::ReadInput() {
   if (got <= 0) {
     // The crashed program is gone, or ended the talk.
     notifier_.setEnabled(false);
-    QApplication::exit(0);
+    Quit(0);
     return;
   }
   reader_.Feed(std::string_view(buffer, static_cast<size_t>(got)));
   while (const auto message = reader_.Next()) Perform(*message);
-  if (reader_.Broken()) QApplication::exit(1);
+  if (reader_.Broken()) Quit(1);
 }
 
 void HelperSession::Perform(const HelperMessage& message) {
   if (message.verb == helper::kBox) {
-    ShowBox(message);
+    request_ = DecodeBoxRequest(message);
+    box_answered_ = false;
+    ShowBox(FirstShowing(request_->show_setting, request_->settings.auto_show_report));
+  } else if (message.verb == helper::kReport) {
+    UpdateReport(message);
   } else if (message.verb == helper::kMessage) {
     ShowMessage(message);
   } else if (message.verb == helper::kProgress) {
     ShowProgress(message);
+  } else if (message.verb == helper::kSaveDialog) {
+    AskForSaveFile(message);
+  } else if (message.verb == helper::kSaveDone) {
+    SaveEnded();
   } else if (message.verb == helper::kQuit) {
-    QApplication::exit(0);
+    Quit(0);
   }
-  // "report": the report again; the box of this version does not show it.
 }
 
-void HelperSession::ShowBox(const HelperMessage& message) {
-  if (box_) box_->deleteLater();
-  auto* box = new CopyableBox(QMessageBox::NoIcon, ScreenText(message.Field("title")),
-                              ScreenText(message.Field("text")), QMessageBox::NoButton, nullptr,
-                              kTopmostDialog);
-  box->setAttribute(Qt::WA_DeleteOnClose);
+void HelperSession::ShowBox(const BoxShowing& showing) {
+  if (box_) box_->CloseForGood();
+  BoxWindow* box;
+  if (showing.form == BoxForm::kFull) {
+    box =
+        new ExceptionBoxWindow(*request_, showing.report_shown, showing.automatic_buttons, fonts_);
+  } else {
+    box = new SimpleBoxWindow(*request_, showing.form, fonts_);
+  }
   box_ = box;
-  const bool can_continue = message.Field("can-continue") == "1";
-  // Button captions by command, in the order of the box; a command without caption is not
-  // offered.
-  QAbstractButton* escape = nullptr;
-  QAbstractButton* fallback_escape = nullptr;
-  for (const std::string_view command : {helper::kContinue, helper::kRestart, helper::kClose}) {
-    const std::string caption = message.Field(command);
-    if (caption.empty()) continue;
-    QPushButton* button = box->addButton(ScreenText(caption), QMessageBox::ActionRole);
-    button->setObjectName(QString::fromStdString(std::string(command)));
-    if (command == helper::kContinue) {
-      button->setEnabled(can_continue);
-      if (can_continue) escape = button;
-    }
-    if (command == helper::kClose) fallback_escape = button;
-  }
-  // A close request (Escape, the title bar's close): continue when the exception can be
-  // continued, otherwise close the application.
-  if (escape == nullptr) escape = fallback_escape;
-  box_answered_ = false;
-  if (escape != nullptr) {
-    box->setEscapeButton(escape);
-    box->setDefaultButton(static_cast<QPushButton*>(escape));
-  }
-  // A click and a close request alike end the box with its clicked button.
-  connect(box, &QMessageBox::finished, this, [this, box, escape] {
-    QAbstractButton* chosen = box->clickedButton() != nullptr ? box->clickedButton() : escape;
-    if (chosen != nullptr) SendCommand(chosen->objectName().toStdString());
-  });
+  box->UpdateReport(report_);
+  connect(box, &BoxWindow::CommandChosen, this, [this](BoxCommand command) { Chosen(command); });
   box->show();
   box->raise();
   box->activateWindow();
-  if (escape != nullptr) escape->setFocus();
+  if (showing.error_sound && request_->first_showing) QApplication::beep();
   Shown(*box);
+}
+
+void HelperSession::Chosen(BoxCommand command) {
+  if (saving_) return;
+  switch (command) {
+    case BoxCommand::kShowReport:
+      ShowBox(ShowingAfterShowReport());
+      return;
+    case BoxCommand::kSave:
+      saving_ = true;
+      QApplication::setOverrideCursor(Qt::WaitCursor);
+      SendCommand(helper::kSave);
+      return;
+    case BoxCommand::kContinue:
+    case BoxCommand::kRestart:
+    case BoxCommand::kCloseApplication:
+      SendCommand(CommandName(command));
+      if (box_) box_->CloseForGood();
+      return;
+    case BoxCommand::kSend:
+    case BoxCommand::kPrint:
+    case BoxCommand::kNothing:
+      return;
+  }
+}
+
+void HelperSession::UpdateReport(const HelperMessage& message) {
+  report_ = DecodeReport(message);
+  if (!box_) return;
+  box_->UpdateReport(report_);
+  Describe();
+}
+
+void HelperSession::AskForSaveFile(const HelperMessage& message) {
+  QApplication::restoreOverrideCursor();
+  const QString filter = ScreenText(message.Field("filter"));
+  QFileDialog dialog(box_, ScreenText(message.Field("title")),
+                     ScreenText(message.Field("folder") + message.Field("file")),
+                     filter + " (" + filter + ")");
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  // The report is appended to a chosen file: nothing is overwritten, nothing to ask.
+  dialog.setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::DontConfirmOverwrite);
+  dialog.setWindowFlag(Qt::WindowStaysOnTopHint);
+  std::string path;
+  if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+    path = dialog.selectedFiles().constFirst().toStdString();
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  Send(HelperMessage{std::string(helper::kSavePath), {}}.With("path", path));
+}
+
+void HelperSession::SaveEnded() {
+  // After save the arrow cursor comes back.
+  while (QApplication::overrideCursor() != nullptr) QApplication::restoreOverrideCursor();
+  saving_ = false;
 }
 
 void HelperSession::ShowMessage(const HelperMessage& message) {
   auto* box = new CopyableBox(
       message.Field("kind") == "error" ? QMessageBox::Critical : QMessageBox::NoIcon,
       ScreenText(message.Field("title")), ScreenText(message.Field("text")), QMessageBox::Ok,
-      nullptr, kTopmostDialog);
+      nullptr, TopmostDialogFlags(false));
   box->setAttribute(Qt::WA_DeleteOnClose);
   connect(box, &QMessageBox::finished, this, [this] { SendCommand(helper::kOk); });
   box->show();
@@ -154,41 +204,39 @@ void HelperSession::ShowMessage(const HelperMessage& message) {
 
 void HelperSession::ShowProgress(const HelperMessage& message) {
   if (message.Field("done") == "1") {
-    if (progress_) progress_->deleteLater();
+    if (progress_) progress_->close();
+    if (box_) box_->activateWindow();
     return;
   }
-  if (!progress_) {
-    auto* window = new ProgressWindow;
-    window->setAttribute(Qt::WA_DeleteOnClose);
-    auto* layout = new QVBoxLayout(window);
-    progress_text_ = new QLabel(window);
-    progress_text_->setWordWrap(true);
-    progress_text_->setMinimumWidth(220);
-    progress_bar_ = new QProgressBar(window);
-    progress_bar_->setRange(0, 1000);
-    progress_bar_->setTextVisible(false);
-    layout->addWidget(progress_text_);
-    layout->addSpacing(8);
-    layout->addWidget(progress_bar_);
-    progress_ = window;
-    window->show();
-    window->raise();
-    Shown(*window);
-  }
-  progress_->setWindowTitle(ScreenText(message.Field("title")));
-  progress_text_->setText(ScreenText(message.Field("text")));
-  progress_bar_->setValue(std::atoi(message.Field("position").c_str()));
+  const bool first = !progress_;
+  if (first) progress_ = new ProgressWindow(fonts_);
+  progress_->Apply(DecodeProgress(message));
+  if (first) Shown(*progress_);
 }
 
-void HelperSession::Shown(QDialog& window) {
+void HelperSession::Shown(QWidget& window) {
   // Told once the window system shows it.
-  QTimer::singleShot(0, &window, [this, title = window.windowTitle().toStdString()] {
-    Send(HelperMessage{std::string(helper::kShown), {}}.With("title", title));
+  QTimer::singleShot(0, &window, [this, &window] {
+    Send(HelperMessage{std::string(helper::kShown), {}}.With("title",
+                                                             window.windowTitle().toStdString()));
+    Describe();
   });
 }
 
+void HelperSession::Describe() {
+  if (description_file_.isEmpty() || !box_) return;
+  QFile file(description_file_);
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return;
+  file.write(QByteArray::fromStdString(box_->Describe()));
+}
+
+void HelperSession::Quit(int exit_code) {
+  HandClipboardToKeeper(QCoreApplication::applicationFilePath());
+  QApplication::exit(exit_code);
+}
+
 void HelperSession::SendCommand(std::string_view command) {
-  if (command != helper::kOk) {
+  if (command != helper::kOk && command != helper::kSave) {
     if (box_answered_) return;
     box_answered_ = true;
   }

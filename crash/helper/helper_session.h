@@ -7,43 +7,59 @@
 #include <QPointer>
 #include <QSocketNotifier>
 #include <QString>
-#include <memory>
+#include <optional>
 
+#include "crash/box/box_commands.h"
+#include "crash/box/box_showing.h"
+#include "crash/helper/box_fonts.h"
+#include "crash/helper/box_request.h"
 #include "crash/helper/helper_protocol.h"
 
 class QDialog;
-class QLabel;
-class QMessageBox;
-class QProgressBar;
+class QWidget;
 
 namespace userdb::crash {
+
+class BoxWindow;
+class ProgressWindow;
 
 class HelperSession : public QObject {
   Q_OBJECT
 
  public:
-  // Reads from `input`, writes to `output` (file descriptors).
-  HelperSession(int input, int output);
+  // Reads from `input`, writes to `output` (file descriptors). When `description_file` is
+  // not empty, the box describes itself there whenever it changes (for the tests that drive
+  // the real windows).
+  HelperSession(int input, int output, QString description_file = {});
 
  private:
   void ReadInput();
   void Perform(const HelperMessage& message);
-  void ShowBox(const HelperMessage& message);
+  void ShowBox(const BoxShowing& showing);
+  void Chosen(BoxCommand command);
+  void UpdateReport(const HelperMessage& message);
   void ShowMessage(const HelperMessage& message);
   void ShowProgress(const HelperMessage& message);
+  void AskForSaveFile(const HelperMessage& message);
+  void SaveEnded();
+  void Quit(int exit_code);
   void Send(const HelperMessage& message);
   void SendCommand(std::string_view command);
-  void Shown(QDialog& window);
+  void Shown(QWidget& window);
+  void Describe();
 
   int input_;
   int output_;
+  QString description_file_;
   QSocketNotifier notifier_;
   HelperMessageReader reader_;
-  QPointer<QMessageBox> box_;
+  BoxFonts fonts_;
+  std::optional<BoxRequest> request_;
+  ReportContents report_;
+  QPointer<BoxWindow> box_;
   bool box_answered_ = false;  // the box's command went out: it sends one
-  QPointer<QDialog> progress_;
-  QLabel* progress_text_ = nullptr;
-  QProgressBar* progress_bar_ = nullptr;
+  bool saving_ = false;
+  QPointer<ProgressWindow> progress_;
 };
 
 }  // namespace userdb::crash

@@ -5,11 +5,13 @@
 #include <csignal>
 #include <stdexcept>
 
+#include "crash/box/box_texts.h"
 #include "crash/capture/exception_filter.h"
 #include "crash/capture/exception_object.h"
 #include "crash/capture/exception_times.h"
 #include "crash/capture/helper_box.h"
 #include "crash/capture/signal_exception.h"
+#include "crash/helper/box_request.h"
 #include "crash/helper/helper_protocol.h"
 #include "platform/exception.h"
 
@@ -110,11 +112,54 @@ TEST(SignalException, NamesTheFaultInGermanWithSixteenDigitAddresses) {
   }
 }
 
-TEST(BoxLineBreaks, BreaksAfterSentencesAwayFromTheEnds) {
-  EXPECT_EQ(BoxLineBreaks("Zugriffsverletzung bei Adresse 1. Lesen von Adresse 0000000000."),
+TEST(BoxMessageLines, BreaksAfterSentencesAwayFromTheEnds) {
+  EXPECT_EQ(BreakMessageLines("Zugriffsverletzung bei Adresse 1. Lesen von Adresse 0000000000."),
             "Zugriffsverletzung bei Adresse 1.\r\nLesen von Adresse 0000000000.");
-  EXPECT_EQ(BoxLineBreaks("Kurz. Text."), "Kurz. Text.");
-  EXPECT_EQ(BoxLineBreaks("A sentence that is long. Ends. x"), "A sentence that is long. Ends. x");
+  EXPECT_EQ(BreakMessageLines("Kurz. Text."), "Kurz. Text.");
+  EXPECT_EQ(BreakMessageLines("A sentence that is long. Ends. x"),
+            "A sentence that is long. Ends. x");
+}
+
+TEST(HelperProtocol, ABoxRequestArrivesAsItWasSent) {
+  BoxRequest sent;
+  sent.settings.title_bar = "%appname%";
+  sent.settings.captions[IndexOf(ButtonKind::kClose)] =
+      "Anwendung schlie\xDF"
+      "en";
+  sent.settings.visible[IndexOf(ButtonKind::kSave)] = true;
+  sent.settings.focused_button = 6;
+  sent.settings.auto_delay_seconds = 0;
+  sent.settings.program_name = "userdb-transform";
+  sent.exception = {"Zeile 1\r\nZeile 2", true, false};
+  sent.show_setting = 3;
+  sent.first_showing = false;
+  sent.automatic.restart_holds = true;
+  const BoxRequest got = DecodeBoxRequest(EncodeBoxRequest(sent));
+  EXPECT_EQ(got.settings.title_bar, sent.settings.title_bar);
+  EXPECT_EQ(got.settings.captions, sent.settings.captions);
+  EXPECT_EQ(got.settings.visible, sent.settings.visible);
+  EXPECT_EQ(got.settings.focused_button, 6);
+  EXPECT_EQ(got.settings.auto_delay_seconds, 0);
+  EXPECT_EQ(got.settings.program_name, "userdb-transform");
+  EXPECT_EQ(got.exception.message, sent.exception.message);
+  EXPECT_TRUE(got.exception.frozen);
+  EXPECT_FALSE(got.exception.can_continue);
+  EXPECT_EQ(got.show_setting, 3);
+  EXPECT_FALSE(got.first_showing);
+  EXPECT_TRUE(got.automatic.restart_holds);
+  EXPECT_FALSE(got.automatic.close_holds);
+}
+
+TEST(HelperProtocol, TheReportKeepsItsListsInOrderWithEmptyValues) {
+  const ReportContents sent{"text",
+                            true,
+                            {{"date/time", "1"}, {"empty", ""}, {"computer name", "x"}},
+                            {{"main thread ($1a)", "00401000 +0"}, {"modules", ""}}};
+  const ReportContents got = DecodeReport(EncodeReport(sent));
+  EXPECT_EQ(got.text, "text");
+  EXPECT_TRUE(got.complete);
+  EXPECT_EQ(got.header, sent.header);
+  EXPECT_EQ(got.sections, sent.sections);
 }
 
 TEST(HelperProtocol, CarriesAnyBytesWholeEvenInPieces) {

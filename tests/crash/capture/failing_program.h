@@ -125,6 +125,16 @@ class FailingProgram {
     return path;
   }
   std::string ReportFile() const { return FileText(folder_.Path() + "/bugreport.txt"); }
+  // What the crash helper's box shows (its description), once it contains `part`.
+  std::string BoxDescription(const std::string& part = "button:") const {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    std::string description = FileText(folder_.Path() + "/box.txt");
+    while (description.find(part) == std::string::npos && std::chrono::steady_clock::now() < end) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      description = FileText(folder_.Path() + "/box.txt");
+    }
+    return description;
+  }
   std::string Output() const { return FileText(folder_.Path() + "/out.txt"); }
   std::string Errors() const { return FileText(folder_.Path() + "/err.txt"); }
 
@@ -133,6 +143,7 @@ class FailingProgram {
     if (pid_ == 0) {
       setenv("XDG_CONFIG_HOME", (folder_.Path() + "/config").c_str(), 1);
       setenv("LD_PRELOAD", USERDB_FAILURE_HOOK, 1);
+      setenv("USERDB_CRASH_HELPER_DESCRIBE", (folder_.Path() + "/box.txt").c_str(), 1);
       const rlimit no_core{0, 0};
       setrlimit(RLIMIT_CORE, &no_core);
       freopen((folder_.Path() + "/out.txt").c_str(), "w", stdout);

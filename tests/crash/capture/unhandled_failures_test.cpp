@@ -24,8 +24,8 @@ namespace {
 constexpr char kWindowProgram[] = USERDB_TRANSFORM_PATH;
 constexpr char kConsoleProgram[] = USERDB2CSV_PATH;
 
-// What Ctrl+C on the box copies: its title, its text and its buttons.
-std::string BoxText(const std::string& box) {
+// What Ctrl+C on the box copies: the exception message, or the report while it is shown.
+std::string CopiedText(const std::string& box) {
   QClipboard* clipboard = QGuiApplication::clipboard();
   clipboard->clear();
   Keys(box, "ctrl+c");
@@ -63,14 +63,37 @@ TEST(WindowFailures, AThrowInTransformCanBeContinuedAndTheWindowGoesOnWorking) {
   program.Transform(program.FailingInput("throw"));
   const std::string box = WaitForBox();
   ASSERT_FALSE(box.empty());
-  const std::string text = BoxText(box);
-  EXPECT_NE(text.find("userdb-transform"), std::string::npos) << text;
-  EXPECT_NE(text.find("In der Anwendung trat ein Fehler auf"), std::string::npos) << text;
-  EXPECT_NE(text.find("Anwendung fortsetzen"), std::string::npos) << text;
-  EXPECT_NE(text.find("Anwendung neu starten"), std::string::npos) << text;
-  EXPECT_NE(text.find("Anwendung schlie\u00dfen"), std::string::npos) << text;
-  Keys(box, "Escape");  // continue
+  EXPECT_EQ(Command("xdotool getwindowname " + box), "userdb-transform");
+  EXPECT_EQ(program.BoxDescription(),
+            "title: userdb-transform\n"
+            "text: In der Anwendung trat ein Fehler auf\n"
+            "button: Sende einen Fehlerbericht (disabled)\n"
+            "button: Fehlerbericht speichern (focused)\n"
+            "button: Fehlerbericht anzeigen\n"
+            "button: Anwendung fortsetzen\n"
+            "button: Anwendung neu starten\n"
+            "button: Anwendung schlie\u00dfen\n");
+  EXPECT_NE(CopiedText(box).find("Testfehler"), std::string::npos);
+
+  // Show report: the box comes again with the report's tabs, and Ctrl+C copies the report.
+  Keys(box, "Tab space");
   ASSERT_TRUE(WindowGone(box, std::chrono::seconds(10)));
+  const std::string shown = WaitForBox();
+  ASSERT_FALSE(shown.empty());
+  const std::string description = program.BoxDescription("tabs:");
+  EXPECT_NE(description.find("tabs: [general] [call stack"), std::string::npos) << description;
+  EXPECT_NE(description.find("[modules]"), std::string::npos) << description;
+  EXPECT_EQ(description.find("Fehlerbericht anzeigen"), std::string::npos) << description;
+  const std::string copied = CopiedText(shown);
+  EXPECT_NE(copied.find("exception class"), std::string::npos) << copied.substr(0, 500);
+  Keys(shown, "Escape");  // continue
+  ASSERT_TRUE(WindowGone(shown, std::chrono::seconds(10)));
+
+  // The report can still be pasted once the box and its helper are gone.
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  QCoreApplication::processEvents();
+  EXPECT_NE(QGuiApplication::clipboard()->text().toStdString().find("exception class"),
+            std::string::npos);
 
   // The report is saved once the box was left; the window still converts.
   const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
@@ -107,7 +130,10 @@ TEST_P(WindowFatalFailures, CannotContinueAndCloseEndsWithExitCodeOneAndOneRepor
   program.Transform(program.FailingInput(c.failure));
   const std::string box = WaitForBox();
   ASSERT_FALSE(box.empty());
-  EXPECT_NE(BoxText(box).find("In der Anwendung trat ein Fehler auf"), std::string::npos);
+  EXPECT_NE(program.BoxDescription().find("text: In der Anwendung trat ein Fehler auf\n"),
+            std::string::npos);
+  EXPECT_NE(program.BoxDescription().find("button: Anwendung fortsetzen (disabled)\n"),
+            std::string::npos);
   // The continue button is disabled: a close request closes the application.
   Keys(box, "Escape");
   EXPECT_TRUE(Exited(program.WaitForEnd(), 1));
@@ -173,7 +199,7 @@ TEST(WindowFailures, TwoThreadsFailingAtOnceShowTwoBoxesOneAfterTheOther) {
     ASSERT_TRUE(WindowGone(box, std::chrono::seconds(10)));
   }
   const std::string third = WaitForBox(std::chrono::milliseconds(1500));
-  EXPECT_TRUE(third.empty()) << BoxText(third) << program.ReportFile();
+  EXPECT_TRUE(third.empty()) << CopiedText(third) << program.ReportFile();
   EXPECT_TRUE(program.Running());
   // Two reports: the threads were created at two places, so their stacks differ.
   const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
@@ -185,6 +211,19 @@ TEST(WindowFailures, TwoThreadsFailingAtOnceShowTwoBoxesOneAfterTheOther) {
   EXPECT_EQ(Occurrences(report, "exception number"), 2u);
   EXPECT_EQ(MatchCount(report, " \\+\\d+ userdb\\.test_hook\\.ThrowTestFailure\r\n"), 2)
       << "each report's exception thread raised in it";
+}
+
+TEST(WindowFailures, CloseEndsWithExitCodeOneAfterTheAutomaticSave) {
+  FailingProgram program(kWindowProgram);
+  program.Start();
+  program.Transform(program.FailingInput("throw"));
+  const std::string box = WaitForBox();
+  ASSERT_FALSE(box.empty());
+  program.BoxDescription();
+  // Back from save, past the disabled send, to the last button: close.
+  Keys(box, "shift+Tab space");
+  EXPECT_TRUE(Exited(program.WaitForEnd(), 1));
+  EXPECT_EQ(Occurrences(program.ReportFile(), "exception number"), 1u);
 }
 
 TEST(WindowFailures, AnEAbortIsNeverReported) {
@@ -202,9 +241,9 @@ TEST(WindowFailures, AnEDBEditErrorShowsTheSimpleBoxAndNoReport) {
   program.Transform(program.FailingInput("edbediterror"));
   const std::string box = WaitForBox();
   ASSERT_FALSE(box.empty());
-  const std::string text = BoxText(box);
-  EXPECT_NE(text.find("Ung\u00fcltige Eingabe im Feld."), std::string::npos) << text;
-  EXPECT_NE(text.find("OK"), std::string::npos) << text;
+  const std::string text = program.BoxDescription();
+  EXPECT_NE(text.find("text: Ung\u00fcltige Eingabe im Feld."), std::string::npos) << text;
+  EXPECT_NE(text.find("\nbutton: &OK (focused)\n"), std::string::npos) << text;
   EXPECT_EQ(text.find("Anwendung fortsetzen"), std::string::npos) << text;
   Keys(box, "Return");
   ASSERT_TRUE(WindowGone(box, std::chrono::seconds(10)));
@@ -293,7 +332,8 @@ TEST(WindowFailures, TheFreezeWatchdogReportsAMainThreadThatDoesNotAnswer) {
   program.Transform(program.FailingInput("freeze"));
   const std::string box = WaitForBox(std::chrono::seconds(10));
   ASSERT_FALSE(box.empty());
-  EXPECT_NE(BoxText(box).find("Die Anwendung reagiert nicht mehr"), std::string::npos);
+  EXPECT_NE(program.BoxDescription().find("text: Die Anwendung reagiert nicht mehr"),
+            std::string::npos);
   Keys(box, "Escape");  // a freeze can continue
   ASSERT_TRUE(WindowGone(box, std::chrono::seconds(10)));
   const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
@@ -315,8 +355,8 @@ TEST(WindowFailures, RestartStartsANewInstanceThatWaitsForTheOldOne) {
   program.Transform(program.FailingInput("segv"));
   const std::string box = WaitForBox();
   ASSERT_FALSE(box.empty());
-  // From the focused button (close) on to restart, past the disabled continue.
-  Keys(box, "Tab space");
+  // From the focused button (save) over show on to restart, past the disabled continue.
+  Keys(box, "Tab Tab space");
   EXPECT_TRUE(Exited(program.WaitForEnd(), 2));
   EXPECT_EQ(Occurrences(program.ReportFile(), "exception number"), 1u);
   std::string restarted_process;

@@ -1,0 +1,17 @@
+// The pictures of the crash reporter's windows, drawn here rather than loaded: the 16 × 16
+// picture of each button kind (with alpha), the picture of a continue button that cannot
+// continue, and the 32 × 32 pictures of the box and of the please-wait box.
+#pragma once
+
+#include <QImage>
+
+#include "crash/box/button_kind.h"
+
+namespace userdb::crash {
+
+QImage ButtonPicture(ButtonKind kind);
+QImage CantContinuePicture();
+QImage BigPicture();
+QImage PleaseWaitPicture();
+
+}  // namespace userdb::crash
