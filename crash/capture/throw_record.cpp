@@ -7,8 +7,9 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
-#include <cstring>
 #include <memory>
+
+#include "crash/stack/memory_reader.h"
 
 namespace userdb::crash {
 
@@ -66,7 +67,7 @@ __attribute__((noinline)) void RecordThrow(const void* object, const std::type_i
   state.stack_bottom = bottom;
   state.stack_size =
       bottom < stack_top ? std::min<size_t>(stack_top - bottom, kThrowStackCapacity) : 0;
-  std::memcpy(state.stack.data(), frame + 2, state.stack_size);
+  CopyKnownReadable(state.stack.data(), bottom, state.stack_size);
 }
 
 ThrowFunction RealThrow() {

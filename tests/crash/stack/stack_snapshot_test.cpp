@@ -9,9 +9,9 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
-#include <cstring>
 #include <thread>
 
+#include "crash/stack/memory_reader.h"
 #include "crash/stack/stack_trace.h"
 #include "tests/crash/stack/allocation_counter.h"
 #include "tests/crash/stack/traced_code.h"
@@ -50,7 +50,7 @@ void TakeSnapshot(int, siginfo_t*, void* context) {
   const uintptr_t bottom = request.registers.value[kDwarfRsp];
   if (room->top - bottom <= room->saved.size()) {
     room->saved_size = room->top - bottom;
-    std::memcpy(room->saved.data(), reinterpret_cast<const void*>(bottom), room->saved_size);
+    CopyKnownReadable(room->saved.data(), bottom, room->saved_size);
   }
   room->allocations = test::AllocationsOfThread() - before;
   room->done = true;
