@@ -11,6 +11,7 @@
 #include <QGuiApplication>
 
 #include <csignal>
+#include <fstream>
 #include <iterator>
 #include <regex>
 #include <sstream>
@@ -224,6 +225,42 @@ TEST(WindowFailures, CloseEndsWithExitCodeOneAfterTheAutomaticSave) {
   Keys(box, "shift+Tab space");
   EXPECT_TRUE(Exited(program.WaitForEnd(), 1));
   EXPECT_EQ(Occurrences(program.ReportFile(), "exception number"), 1u);
+}
+
+// Save (the focused button) asks for a file in the helper's save dialog and appends the
+// complete report to it; the box stays until it is left.
+TEST(WindowFailures, SaveAppendsTheReportToTheChosenFile) {
+  FailingProgram program(kWindowProgram);
+  program.Start();
+  program.Transform(program.FailingInput("throw"));
+  const std::string box = WaitForBox();
+  ASSERT_FALSE(box.empty());
+  const std::string chosen = program.Folder() + "/chosen.txt";
+  {
+    std::ofstream earlier(chosen, std::ios::binary);
+    earlier << "kept\r\n";
+  }
+  Keys(box, "Return");
+  const std::string dialog =
+      WaitForWindow("--name '^Fehlerbericht speichern$'", std::chrono::seconds(15));
+  ASSERT_FALSE(dialog.empty());
+  Command("xdotool windowactivate --sync " + dialog + " key ctrl+a type --delay 1 '" + chosen +
+          "'");
+  Command("xdotool key Return");
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (FileText(chosen).find("exception message") == std::string::npos &&
+         std::chrono::steady_clock::now() < end) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  const std::string saved = FileText(chosen);
+  EXPECT_TRUE(saved.starts_with("kept\r\n")) << "appended, nothing overwritten";
+  EXPECT_EQ(HeaderValue(saved, "exception class"), "TestFailure");
+  EXPECT_NE(saved.find("ThrowTestFailure"), std::string::npos) << saved.substr(0, 3000);
+  EXPECT_TRUE(WindowGone(dialog, std::chrono::seconds(5)));
+  EXPECT_FALSE(WindowGone(box, std::chrono::milliseconds(200))) << "the box stays";
+  Keys(box, "Escape");
+  EXPECT_TRUE(WindowGone(box, std::chrono::seconds(10)));
+  EXPECT_TRUE(program.Running());
 }
 
 TEST(WindowFailures, AnEAbortIsNeverReported) {
