@@ -40,10 +40,21 @@ BoxRequest ProgramRequest(bool can_continue = true, int show_setting = 0) {
   return request;
 }
 
-ReportContents FixtureReport() {
-  const std::string text = test_support::ReadFile(TRACE_REPORT_FIXTURE);
+ReportContents ReportOf(const char* fixture) {
+  const std::string text = test_support::ReadFile(fixture);
   const test_support::ReportLists lists = test_support::ParseReportText(text);
   return {text, true, lists.header, lists.sections};
+}
+
+// The report of a trace request of the running window.
+ReportContents FixtureReport() {
+  return ReportOf(TRACE_REPORT_FIXTURE);
+}
+
+// The report of a real crash of the window (a throw in its Transform click, made by the
+// tests' failure hook), with the machine's names and foreign processes taken out.
+ReportContents CrashReport() {
+  return ReportOf(CRASH_REPORT_FIXTURE);
 }
 
 // The commands a window chose, by key presses or clicks.
@@ -165,14 +176,15 @@ TEST(FullBox, CtrlCCopiesTheMessageAndWithTheReportShownTheWholeReport) {
 TEST(ReportShown, TheBoxIsWiderResizableWithoutShowButtonAndWithATabPerSection) {
   ExceptionBoxWindow small(ProgramRequest(), false, true, ChooseBoxFonts());
   ExceptionBoxWindow box(ProgramRequest(), true, false, ChooseBoxFonts());
-  box.UpdateReport(FixtureReport());
+  box.UpdateReport(CrashReport());
   Show(box);
   EXPECT_GE(box.width(), 664);
   EXPECT_GT(box.height(), small.height() + 400);
   EXPECT_EQ(box.Describe().find("Fehlerbericht anzeigen"), std::string::npos);
   ReportViewer& viewer = *box.Viewer();
-  EXPECT_EQ(viewer.TabNames(), (std::vector<std::string>{"general", "call stacks", "modules",
-                                                         "processes", "hardware"}));
+  EXPECT_EQ(viewer.TabNames(),
+            (std::vector<std::string>{"general", "call stacks", "modules", "processes", "hardware",
+                                      "stack dump", "disasm"}));
 
   // Every tab shows its view: a list with the columns of its kind, or text.
   const std::vector<std::string> names = viewer.TabNames();
