@@ -107,6 +107,8 @@ bench: build
 	$(BUILD_DIR)/bin/report_bench
 	bench/run-whole-program $(BUILD_DIR)
 	bench/run-trace-request $(BUILD_DIR)
+	tests/run-with-display $(BUILD_DIR)/bin/box_bench
+	bench/run-fault-to-box $(BUILD_DIR)
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
