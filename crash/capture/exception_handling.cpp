@@ -163,6 +163,7 @@ void ExceptionHandling::Run(const CaptureRequest& request, const ExceptionDetail
           settings.ReadBoolean("AutoClip")) {
         exception->RegisterReportCallback(&automatic, true);
       }
+      NoteAutomaticRules(*exception);
       decision = parts_.presenter.Show(*exception);
     }
     Decide(exception, decision);
@@ -172,6 +173,14 @@ void ExceptionHandling::Run(const CaptureRequest& request, const ExceptionDetail
   exception->UnregisterReportCallback(&follower);
   if (parts_.reset_freeze_misses) parts_.reset_freeze_misses();
   parts_.pause.Resume();
+}
+
+void ExceptionHandling::NoteAutomaticRules(CaughtException& exception) const {
+  const SettingsOverlay& settings = exception.Settings();
+  const int64_t now = SystemSeconds();
+  HandlingState& state = exception.Handling();
+  state.auto_close_holds = parts_.times.RuleHolds(settings.ReadInteger("AutoClose"), now);
+  state.auto_restart_holds = parts_.times.RuleHolds(settings.ReadInteger("AutoRestart"), now);
 }
 
 void ExceptionHandling::Decide(const std::shared_ptr<CaughtException>& exception,
@@ -194,13 +203,10 @@ void ExceptionHandling::Decide(const std::shared_ptr<CaughtException>& exception
     case UserDecision::kNone:
       break;
   }
-  const SettingsOverlay& settings = exception->Settings();
-  const int64_t now = SystemSeconds();
-  const bool auto_close = parts_.times.RuleHolds(settings.ReadInteger("AutoClose"), now);
-  const bool auto_restart = parts_.times.RuleHolds(settings.ReadInteger("AutoRestart"), now);
-  if (auto_close) {
+  NoteAutomaticRules(*exception);
+  if (exception->Handling().auto_close_holds) {
     Close(exception);
-  } else if (auto_restart) {
+  } else if (exception->Handling().auto_restart_holds) {
     Restart(exception);
   } else if (!can_continue) {
     Close(exception);

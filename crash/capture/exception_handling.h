@@ -69,6 +69,8 @@ class ExceptionHandling {
   void Run(const CaptureRequest& request, const ExceptionDetails* details);
   std::shared_ptr<CaughtException> MakeException(const CaptureRequest& request,
                                                  const ExceptionDetails* details);
+  // Notes in the exception's handling state whether "AutoClose" and "AutoRestart" hold now.
+  void NoteAutomaticRules(CaughtException& exception) const;
   void Decide(const std::shared_ptr<CaughtException>& exception, UserDecision decision);
   void RunAutomaticActions(const std::shared_ptr<CaughtException>& exception, bool waiting);
   void SendAutomatically(const std::shared_ptr<CaughtException>& exception,

@@ -46,6 +46,8 @@ BoxRequest BoxRequestFor(CaughtException& exception) {
   request.exception.frozen = exception.Facts().kind == ExceptionKind::kFreeze;
   request.exception.can_continue = exception.Facts().can_continue;
   request.show_setting = exception.Handling().show_setting;
+  request.automatic.close_holds = exception.Handling().auto_close_holds;
+  request.automatic.restart_holds = exception.Handling().auto_restart_holds;
   return request;
 }
 

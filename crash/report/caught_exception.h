@@ -63,7 +63,11 @@ struct HandlingState {
   int show_setting = 0;  // 0 full box, 1 assistant, 2 detail box, 3 simple box, 4 nothing
   std::string show_assistant;
   bool can_continue_allowed = true;  // what the capture point allowed
-  std::atomic<int> phase{0};         // 1 to 4
+  // Whether the rule of the last exception times holds for "AutoClose" and "AutoRestart"
+  // when the exception is shown: the box then counts down on that button.
+  bool auto_close_holds = false;
+  bool auto_restart_holds = false;
+  std::atomic<int> phase{0};  // 1 to 4
   std::atomic<bool> report_sent{false};
   std::atomic<bool> first_complete_callback_done{false};
   std::atomic<bool> first_automatic_save_done{false};

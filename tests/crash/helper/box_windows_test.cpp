@@ -146,6 +146,39 @@ INSTANTIATE_TEST_SUITE_P(
                       CloseCase{"ReturnSaves", true, Qt::Key_Return, {}, BoxCommand::kSave}),
     [](const auto& test_case) { return std::string(test_case.param.name); });
 
+struct CountdownCase {
+  const char* name;
+  bool close_holds;
+  bool restart_holds;
+  bool auto_continue;
+  std::vector<BoxCommand> chosen;  // within the delay and a little more
+};
+
+class FullBoxCountdown : public ::testing::TestWithParam<CountdownCase> {};
+
+// The automatic button counts down "AutoDelay" and then is clicked: close before restart
+// before continue.
+TEST_P(FullBoxCountdown, ClicksTheAutomaticButtonWhenTheDelayIsOver) {
+  BoxRequest request = ProgramRequest();
+  request.settings.auto_delay_seconds = 1;
+  request.settings.auto_continue = GetParam().auto_continue;
+  request.automatic = {GetParam().close_holds, GetParam().restart_holds};
+  ExceptionBoxWindow box(request, false, true, ChooseBoxFonts());
+  QSignalSpy chosen(&box, &BoxWindow::CommandChosen);
+  Show(box);
+  QTest::qWait(1600);
+  EXPECT_EQ(Commands(chosen), GetParam().chosen);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rules, FullBoxCountdown,
+    ::testing::Values(CountdownCase{"NoneHolds", false, false, false, {}},
+                      CountdownCase{
+                          "CloseHolds", true, true, true, {BoxCommand::kCloseApplication}},
+                      CountdownCase{"RestartHolds", false, true, true, {BoxCommand::kRestart}},
+                      CountdownCase{"AutoContinue", false, false, true, {BoxCommand::kContinue}}),
+    [](const auto& test_case) { return std::string(test_case.param.name); });
+
 TEST(FullBox, TabAndArrowsMoveBetweenTheEnabledButtons) {
   ExceptionBoxWindow box(ProgramRequest(false), false, true, ChooseBoxFonts());
   QSignalSpy chosen(&box, &BoxWindow::CommandChosen);
