@@ -11,6 +11,7 @@
 #include <cstdlib>
 
 #include "crash/box/box_settings.h"
+#include "crash/capture/please_wait_progress.h"
 #include "crash/capture/process_spawn.h"
 #include "crash/helper/box_request.h"
 #include "crash/report/compose_bug_report.h"
@@ -49,31 +50,6 @@ BoxRequest BoxRequestFor(CaughtException& exception) {
   request.automatic.close_holds = exception.Handling().auto_close_holds;
   request.automatic.restart_holds = exception.Handling().auto_restart_holds;
   return request;
-}
-
-bool IsThreadSection(const ReportEntry& section) {
-  return section.name.find('$') != std::string::npos;
-}
-
-bool StillComposed(const ReportEntry& section) {
-  return section.value.find(kHeaderPlaceholder) != std::string::npos;
-}
-
-// The please-wait box: one area per thread of the report, the current one the first whose
-// stack is still being traced. Equal weights: the thread's stack sizes are not known here.
-ProgressRequest PleaseWaitProgress(const SettingsView& settings,
-                                   const std::vector<ReportEntry>& sections) {
-  constexpr uint64_t kThreadWeight = 1000;
-  ProgressRequest progress;
-  progress.title = settings.ReadText("PlWaitTitle");
-  const std::string text = settings.ReadText("PlWaitText");
-  for (const ReportEntry& section : sections) {
-    if (!IsThreadSection(section)) continue;
-    if (!StillComposed(section)) ++progress.current_area;
-    progress.areas.push_back({text, kThreadWeight});
-  }
-  if (progress.areas.empty()) progress.areas.push_back({text, kThreadWeight});
-  return progress;
 }
 
 // The save dialog, asked of the helper while the box stays on the screen.
@@ -217,7 +193,7 @@ UserDecision HelperBox::Show(CaughtException& exception) {
 void HelperBox::ForwardReport(CaughtException& exception, const std::string& text, bool complete) {
   const std::vector<ReportEntry> sections = exception.Report().SectionEntries();
   Send(EncodeReport({text, complete, exception.Report().HeaderEntries(), sections}));
-  if (please_wait_) Send(EncodeProgress(PleaseWaitProgress(exception.Settings(), sections)));
+  if (please_wait_) Send(EncodeProgress(PleaseWaitProgress(exception)));
 }
 
 std::string HelperBox::CompleteReport(CaughtException& exception) {
@@ -264,8 +240,7 @@ void HelperBox::ShowMessage(std::string_view caption, std::string_view text) {
 void HelperBox::ShowPleaseWait(CaughtException& exception) {
   if (helper_ == 0) return;
   please_wait_ = true;
-  Send(EncodeProgress(
-      PleaseWaitProgress(exception.Settings(), exception.Report().SectionEntries())));
+  Send(EncodeProgress(PleaseWaitProgress(exception)));
 }
 
 void HelperBox::EndPleaseWait() {

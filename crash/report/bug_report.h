@@ -85,6 +85,7 @@ class BugReport {
 
   // The thread stack list; written while the report is started, read by the worker.
   std::vector<ThreadStackEntry>& Threads() { return threads_; }
+  const std::vector<ThreadStackEntry>& Threads() const { return threads_; }
 
   // The worker: its thread when it runs on one of its own, and the stop flag it tests
   // between its parts. The work counts as running from StartWorker or MarkWorking on.
