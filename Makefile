@@ -17,6 +17,9 @@ FUZZ_PACKAGES  := clang-14 libclang-rt-14-dev
 # The crash reporter's screenshot (X server, cursor) and mail hand-off; pngcheck checks its PNGs.
 BUILD_PACKAGES += libxcb1-dev libxcb-xfixes0-dev xdg-utils
 TEST_PACKAGES  += pngcheck
+# The crash reporter's end-to-end tests drive the real window and the crash helper's box,
+# windows of other processes, through the X server.
+TEST_PACKAGES  += xdotool
 
 CMAKE_CONFIG   := -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWARNINGS_AS_ERRORS=ON
 
@@ -95,6 +98,7 @@ fuzz: deps
 
 bench: build
 	$(BUILD_DIR)/bin/conversion_bench
+	$(BUILD_DIR)/bin/capture_bench
 	tests/run-with-display $(BUILD_DIR)/bin/screenshot_png_bench
 	$(BUILD_DIR)/bin/report_file_bench
 	$(BUILD_DIR)/bin/registry_hive_bench

@@ -19,7 +19,7 @@ bool Application::notify(QObject* receiver, QEvent* event) {
   try {
     return QApplication::notify(receiver, event);
   } catch (...) {
-    error_handler_->Handle(std::current_exception());
+    error_handler_->HandleEscaped(std::current_exception(), receiver);
     return true;
   }
 }

@@ -13,6 +13,10 @@ class UnhandledErrorHandler {
   virtual ~UnhandledErrorHandler() = default;
   // Runs on the user interface thread; the program goes on afterwards.
   virtual void Handle(std::exception_ptr failure) = 0;
+  // A failure that escaped the handling of an event sent to `receiver`.
+  virtual void HandleEscaped(std::exception_ptr failure, const void* /*receiver*/) {
+    Handle(failure);
+  }
 };
 
 // The failure's message in the program's 8-bit text: an Exception's own message, the

@@ -105,6 +105,6 @@ int RunUserdb2csv(int argc, char** argv) {
 }  // namespace userdb::cli
 
 int main(int argc, char** argv) {
-  userdb::crash::CrashReporter crash_reporter;
-  return userdb::cli::RunUserdb2csv(argc, argv);
+  userdb::crash::CrashReporter crash_reporter(userdb::crash::ProgramForm::kConsole);
+  return crash_reporter.RunMain([&] { return userdb::cli::RunUserdb2csv(argc, argv); });
 }

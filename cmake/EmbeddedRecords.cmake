@@ -1,6 +1,7 @@
 # Records that a program carries in named ELF sections of its own file: the version record
-# (section VERSIONINFO), the crash reporter's settings (section TQUORVEX) and the program's
-# packed symbol information (section TVOSTREL). They are added
+# (section VERSIONINFO), the crash reporter's settings (section TQUORVEX), the program's
+# packed symbol information (section TVOSTREL) and the checksum of its integrity self-check
+# (section TFILECRC, over what the program loads of its file only). They are added
 # after linking, as sections that are not loaded into memory, so that a deployer can replace
 # them in a built program without compiling:
 #   objcopy --update-section TQUORVEX=<stream file> <program>
@@ -34,10 +35,24 @@ endfunction()
 # embed_crash_settings(<target>): the crash reporter's settings record, built from
 # CRASH_SETTINGS_SOURCE by crash/config/tools. Every program that carries it is listed in the global
 # property CRASH_SETTINGS_PROGRAMS, so that the tests read the record back from each of them.
+# With it comes the checksum of the program's integrity self-check ("CheckFileCrc").
 function(embed_crash_settings target)
   add_dependencies(${target} crash_settings_stream)
   add_record_section(${target} TQUORVEX "${CRASH_SETTINGS_STREAM}")
   set_property(GLOBAL APPEND PROPERTY CRASH_SETTINGS_PROGRAMS ${target})
+  embed_file_checksum(${target})
+endfunction()
+
+# embed_file_checksum(<target>): the CRC-32 of what the program loads of its file, computed by
+# crash/capture/tools/make_file_checksum after linking. The sections added after it are not
+# loaded, so they leave the sum unchanged.
+function(embed_file_checksum target)
+  set(checksum "${CMAKE_CURRENT_BINARY_DIR}/${target}.filecrc")
+  add_dependencies(${target} make_file_checksum)
+  add_custom_command(TARGET ${target} POST_BUILD
+    COMMAND make_file_checksum $<TARGET_FILE:${target}> ${checksum}
+    COMMAND ${CMAKE_OBJCOPY} --add-section TFILECRC=${checksum} $<TARGET_FILE:${target}>
+    VERBATIM)
 endfunction()
 
 # embed_symbol_section(<target>): the program's own symbol information (units, functions and

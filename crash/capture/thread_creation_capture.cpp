@@ -1,5 +1,9 @@
 #include "crash/capture/thread_creation_capture.h"
 
+#include "crash/capture/alternate_signal_stack.h"
+#include "crash/capture/exception_object.h"
+#include "crash/capture/thread_top.h"
+
 #include <cxxabi.h>
 #include <dlfcn.h>
 #include <pthread.h>
@@ -124,7 +128,8 @@ void* StartCapturedThread(void* argument) {
       if (use.Registry() != nullptr) use.Registry()->Remove(thread);
     }
   } leave{self};
-  return routine(routine_argument);
+  AlternateSignalStack signal_stack;
+  return RunThreadFunction(routine, routine_argument);
 }
 
 CreateFunction RealPthreadCreate() {
@@ -141,19 +146,7 @@ std::string PolymorphicClassName(const void* object) {
   if (vtable == nullptr) return {};
   const auto* type = static_cast<const std::type_info*>(vtable[-1]);
   if (type == nullptr) return {};
-  int status = 0;
-  std::unique_ptr<char, decltype(&std::free)> demangled(
-      abi::__cxa_demangle(type->name(), nullptr, nullptr, &status), &std::free);
-  const std::string_view name = status == 0 ? demangled.get() : type->name();
-  // The last scope at template depth 0 names the class.
-  size_t start = 0;
-  int depth = 0;
-  for (size_t i = 0; i + 1 < name.size(); ++i) {
-    if (name[i] == '<') ++depth;
-    if (name[i] == '>') --depth;
-    if (depth == 0 && name[i] == ':' && name[i + 1] == ':') start = i + 2;
-  }
-  return std::string(name.substr(start));
+  return ClassNameOf(*type);
 }
 
 ThreadCreationCapture::ThreadCreationCapture(ThreadRegistry& registry) {

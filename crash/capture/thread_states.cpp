@@ -9,7 +9,6 @@
 #include <cstring>
 #include <thread>
 
-#include "crash/capture/stack_snapshot_hook.h"
 #include "crash/capture/thread_registry.h"
 #include "platform/signal_action.h"
 
@@ -63,12 +62,15 @@ struct ThreadStateCollector::Slot {
   std::atomic<uint64_t> state{0};
   bool retired = false;
   ProcessorContext context;
-  std::byte* snapshot = nullptr;
-  size_t snapshot_capacity = 0;
-  size_t snapshot_size = 0;
+  // The room of its snapshots, made before its first request and kept.
+  std::unique_ptr<TPreStackItem[]> items;
+  std::unique_ptr<uintptr_t[]> frame_slots;
+  const StackRegions* regions = nullptr;  // null: no snapshot for this request
+  ThreadSnapshot snapshot;
 };
 
-ThreadStateCollector::ThreadStateCollector() : slots_(new Slot[kMaxThreads]) {
+ThreadStateCollector::ThreadStateCollector(ExecutableRanges* code)
+    : code_(code), slots_(new Slot[kMaxThreads]) {
   installed_collector.store(this);
   platform::InstallSignalHandler(ThreadStateSignal(), &OnThreadStateSignal);
 }
@@ -97,13 +99,19 @@ bool AwaitWriting(const SlotType& slot, uint64_t done) {
 
 }  // namespace
 
-void ThreadStateCollector::AnswerForSelf(ThreadState& state) {
+void ThreadStateCollector::AnswerForSelf(ThreadState& state) const {
   ucontext_t context;
   if (getcontext(&context) != 0) return;
   state.answered = true;
   state.context = ProcessorContext::Of(context);
-  state.stack_snapshot.resize(
-      SnapshotStack(context, state.stack_snapshot.data(), state.stack_snapshot.size()));
+  if (code_ == nullptr) return;
+  std::vector<TPreStackItem> items(kSnapshotItems);
+  std::vector<uintptr_t> frame_slots(kSnapshotFrameSlots);
+  const ThreadSnapshot snapshot =
+      SnapshotThreadStack(context, *code_, *regions_, {items, frame_slots});
+  items.resize(snapshot.count);
+  state.stack_snapshot = std::move(items);
+  state.stack_top = snapshot.top;
 }
 
 void ThreadStateCollector::Answer(uintptr_t request, const ucontext_t& context) {
@@ -114,15 +122,23 @@ void ThreadStateCollector::Answer(uintptr_t request, const ucontext_t& context) 
   uint64_t expected = ticket << 2 | kAsked;
   if (!slot.state.compare_exchange_strong(expected, ticket << 2 | kWriting)) return;
   slot.context = ProcessorContext::Of(context);
-  slot.snapshot_size =
-      slot.snapshot != nullptr ? SnapshotStack(context, slot.snapshot, slot.snapshot_capacity) : 0;
+  slot.snapshot = {};
+  if (slot.regions != nullptr) {
+    slot.snapshot = SnapshotThreadStack(context, *code_, *slot.regions,
+                                        {std::span(slot.items.get(), kSnapshotItems),
+                                         std::span(slot.frame_slots.get(), kSnapshotFrameSlots)});
+  }
   slot.state.store(ticket << 2 | kDone, std::memory_order_release);
 }
 
 std::vector<ThreadState> ThreadStateCollector::Collect(std::span<const pid_t> threads,
-                                                       std::chrono::milliseconds limit,
-                                                       size_t snapshot_capacity) {
+                                                       std::chrono::milliseconds limit) {
   std::lock_guard lock(collect_mutex_);
+  if (code_ != nullptr) {
+    // What the handlers read is made now: they may not allocate, nor take the loader's lock.
+    code_->Refresh();
+    regions_ = std::make_shared<const StackRegions>(StackRegions::OfThisProcess());
+  }
   const pid_t self = CurrentThreadId();
   std::vector<ThreadState> states(threads.size());
   std::vector<uint64_t> tickets(threads.size(), 0);
@@ -130,7 +146,6 @@ std::vector<ThreadState> ThreadStateCollector::Collect(std::span<const pid_t> th
   size_t next_slot = 0;
   for (size_t i = 0; i < threads.size(); ++i) {
     states[i].id = threads[i];
-    states[i].stack_snapshot.resize(snapshot_capacity);
     if (threads[i] == self) {
       AnswerForSelf(states[i]);
       continue;
@@ -140,8 +155,11 @@ std::vector<ThreadState> ThreadStateCollector::Collect(std::span<const pid_t> th
     slot_of[i] = next_slot++;
     const uint64_t ticket = next_ticket_++;
     Slot& slot = slots_[slot_of[i]];
-    slot.snapshot = snapshot_capacity != 0 ? states[i].stack_snapshot.data() : nullptr;
-    slot.snapshot_capacity = snapshot_capacity;
+    slot.regions = regions_.get();
+    if (slot.regions != nullptr && !slot.items) {
+      slot.items.reset(new TPreStackItem[kSnapshotItems]);
+      slot.frame_slots.reset(new uintptr_t[kSnapshotFrameSlots]);
+    }
     slot.state.store(ticket << 2 | kAsked, std::memory_order_release);
     if (SendRequest(threads[i], slot_of[i] | ticket << kIndexBits)) {
       tickets[i] = ticket;
@@ -160,23 +178,21 @@ std::vector<ThreadState> ThreadStateCollector::Collect(std::span<const pid_t> th
       std::this_thread::sleep_for(std::chrono::microseconds(50));
     }
     // Given up on: a handler that starts later finds its ticket gone. One that is writing
-    // already is waited for, as it writes into this call's buffers.
+    // already is waited for, as it writes into the slot.
     uint64_t asked = tickets[i] << 2 | kAsked;
     if (slot.state.compare_exchange_strong(asked, 0)) continue;
     if (!AwaitWriting(slot, done)) {
-      // Stopped in the middle of its answer: its buffer stays alive for it, and its slot is
-      // never used again.
+      // Stopped in the middle of its answer: its slot is never used again, and the regions
+      // it reads stay alive for it.
       slot.retired = true;
-      new std::vector<std::byte>(std::move(states[i].stack_snapshot));
+      if (regions_) new std::shared_ptr<const StackRegions>(regions_);
       continue;
     }
     states[i].answered = true;
     states[i].context = slot.context;
-    states[i].stack_snapshot.resize(slot.snapshot_size);
+    states[i].stack_snapshot.assign(slot.items.get(), slot.items.get() + slot.snapshot.count);
+    states[i].stack_top = slot.snapshot.top;
     slot.state.store(0);
-  }
-  for (ThreadState& state : states) {
-    if (!state.answered) state.stack_snapshot.clear();
   }
   return states;
 }

@@ -18,6 +18,9 @@
 #include <vector>
 
 #include "crash/capture/processor_context.h"
+#include "crash/capture/stack_snapshot_hook.h"
+#include "crash/stack/executable_ranges.h"
+#include "crash/stack/stack_snapshot.h"
 
 namespace userdb::crash {
 
@@ -27,36 +30,46 @@ inline constexpr int kThreadStateSignalOffset = 4;
 struct ThreadState {
   pid_t id = 0;
   bool answered = false;
-  ProcessorContext context;               // when answered
-  std::vector<std::byte> stack_snapshot;  // what the snapshot hook recorded
+  ProcessorContext context;  // when answered
+  // The thread's stack snapshot, in scan order, and the top of the stack it was taken up to
+  // (0 when none was taken).
+  std::vector<TPreStackItem> stack_snapshot;
+  uintptr_t stack_top = 0;
 };
 
 class ThreadStateCollector {
  public:
   static constexpr std::chrono::milliseconds kAnswerLimit{50};
   static constexpr size_t kMaxThreads = 1024;
+  // The room of one thread's snapshot: the values kept beyond it (the newest frames of a
+  // very deep stack) are left out.
+  static constexpr size_t kSnapshotItems = 8192;
+  static constexpr size_t kSnapshotFrameSlots = 4096;
 
-  ThreadStateCollector();
+  // With `code` (the executable segments, which every collection refreshes), each answer
+  // carries the thread's stack snapshot; without, registers only.
+  explicit ThreadStateCollector(ExecutableRanges* code = nullptr);
   ~ThreadStateCollector();
   ThreadStateCollector(const ThreadStateCollector&) = delete;
   ThreadStateCollector& operator=(const ThreadStateCollector&) = delete;
 
   // Asks each of the threads of this process at once and waits at most `limit` for all
-  // answers; each thread's snapshot hook gets `snapshot_capacity` bytes. The calling thread
-  // answers for itself at once; threads beyond kMaxThreads stay unanswered. Several callers
-  // are served one after the other.
+  // answers. The calling thread answers for itself at once; threads beyond kMaxThreads stay
+  // unanswered. Several callers are served one after the other.
   std::vector<ThreadState> Collect(std::span<const pid_t> threads,
-                                   std::chrono::milliseconds limit = kAnswerLimit,
-                                   size_t snapshot_capacity = 0);
+                                   std::chrono::milliseconds limit = kAnswerLimit);
 
   // For the signal handler only.
   void Answer(uintptr_t request, const ucontext_t& context);
 
  private:
   struct Slot;
-  static void AnswerForSelf(ThreadState& state);
+  void AnswerForSelf(ThreadState& state) const;
 
+  ExecutableRanges* const code_;
   std::unique_ptr<Slot[]> slots_;
+  // The memory regions of the current collection, where its handlers find their stacks.
+  std::shared_ptr<const StackRegions> regions_;
   uint64_t next_ticket_ = 1;
   std::mutex collect_mutex_;
 };

@@ -96,6 +96,7 @@ class BugReport {
   // Waits until the worker has finished, at most `limit`; tells whether it has.
   bool AwaitWorker(std::chrono::milliseconds limit, std::chrono::milliseconds poll);
   bool StopRequested() const { return stop_; }
+  const std::atomic<bool>& StopFlag() const { return stop_; }
   // Sets the stop flag and waits for the worker.
   void StopWorker();
 

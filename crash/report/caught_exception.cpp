@@ -14,6 +14,7 @@ CaughtException::CaughtException(std::shared_ptr<const ModuleSettings> settings,
       services_(services),
       report_([this] { NotifyCallbacks(); }) {
   if (facts_.thread == 0) facts_.thread = CurrentThreadId();
+  handling_.can_continue_allowed = facts_.can_continue;
 }
 
 CaughtException::~CaughtException() {

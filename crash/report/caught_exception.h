@@ -16,12 +16,14 @@
 #include <string>
 #include <vector>
 
+#include "crash/capture/capture_request.h"
 #include "crash/capture/processor_context.h"
 #include "crash/config/module_settings.h"
 #include "crash/config/settings_overlay.h"
 #include "crash/report/bug_report.h"
 #include "crash/report/exception_text.h"
 #include "crash/report/report_services.h"
+#include "crash/stack/stack_snapshot.h"
 
 namespace userdb::crash {
 
@@ -36,14 +38,36 @@ struct ExceptionFacts {
   uintptr_t stack_pointer = 0;
   uintptr_t frame_pointer = 0;
   std::optional<ProcessorContext> context;
+  // Raised by the processor (a fault signal) rather than thrown by the program.
+  bool raised_by_processor = false;
   bool can_continue = true;
   bool create_bug_report = true;  // as the filter left it
+  CaptureSource source = CaptureSource::kNone;
+  uintptr_t related_object = 0;  // the receiver of the event whose handler raised it; 0: none
+  // The raising thread's stack as it was where the exception was thrown: the unwinding and
+  // the capture have written over it since. (A fault signal's stack stays as it was: the
+  // thread waits on its alternate signal stack.)
+  SavedStack raise_stack;
   // A report asked for by the trace request: the crash reporter's own threads are listed
   // under their names for it.
   bool trace_request = false;
 };
 
 class CaughtException;
+
+// What the filter decided for an exception, and how far its handling has come.
+struct HandlingState {
+  bool create_screenshot = false;
+  bool attach_screenshot = false;  // a copy of create_screenshot, switched by the box
+  bool call_handlers = true;
+  int show_setting = 0;  // 0 full box, 1 assistant, 2 detail box, 3 simple box, 4 nothing
+  std::string show_assistant;
+  bool can_continue_allowed = true;  // what the capture point allowed
+  std::atomic<int> phase{0};         // 1 to 4
+  std::atomic<bool> report_sent{false};
+  std::atomic<bool> first_complete_callback_done{false};
+  std::atomic<bool> first_automatic_save_done{false};
+};
 
 // Told of every change of a report: whether it is complete, its text and the exception.
 class ReportCallback {
@@ -68,6 +92,13 @@ class CaughtException {
   const SettingsOverlay& Settings() const { return settings_; }
 
   const ExceptionFacts& Facts() const { return facts_; }
+  // Can-continue may be switched off, and on again only when the capture point allowed it.
+  void SetCanContinue(bool can_continue) {
+    facts_.can_continue = can_continue && handling_.can_continue_allowed;
+  }
+  void SetCreateBugReport(bool create) { facts_.create_bug_report = create; }
+  HandlingState& Handling() { return handling_; }
+  const HandlingState& Handling() const { return handling_; }
   const ReportServices* Services() const { return services_; }
   BugReport& Report() { return report_; }
 
@@ -92,6 +123,7 @@ class CaughtException {
 
   SettingsOverlay settings_;
   ExceptionFacts facts_;
+  HandlingState handling_;
   const ReportServices* const services_;
   std::atomic<bool> report_saved_ = false;
   mutable std::mutex callbacks_mutex_;

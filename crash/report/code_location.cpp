@@ -1,6 +1,7 @@
 #include "crash/report/code_location.h"
 
 #include "crash/stack/symbol_lookup.h"
+#include "crash/stack/unwind_entry.h"
 #include "platform/path.h"
 
 namespace userdb::crash {
@@ -20,6 +21,22 @@ StackItem DescribeCodeAddress(SymbolLookup& symbols, uintptr_t address) {
     item.function_name = std::string(location.public_name);
     const LineLookup first = FindLine(*location.table, location.public_address);
     if (first.line > 0 && first.line <= item.line) item.function_first_line = first.line;
+  }
+  return item;
+}
+
+StackItem DescribeCodeAddressQuickly(SymbolLookup& symbols, uintptr_t address) {
+  StackItem item;
+  item.address = address;
+  const auto module = address != 0 ? symbols.Modules().Add(address) : std::nullopt;
+  if (!module) return item;
+  const ModuleRecord record = symbols.Modules().At(*module);
+  if (record.table || record.info->is_main) return DescribeCodeAddress(symbols, address);
+  item.module_name = record.info->file_name;
+  UnwindEntry unwind;
+  if (FindUnwindEntry(address, unwind)) {
+    item.function_name = symbols.ExportNameAt(record.info->handle, unwind.start, true);
+    if (!item.function_name.empty()) item.function_start = unwind.start;
   }
   return item;
 }

@@ -1,4 +1,5 @@
 #include <exception>
+#include <memory>
 
 #include "crash/capture/thread_registry.h"
 #include "crash/capture/thread_states.h"
@@ -6,6 +7,8 @@
 #include "crash/report/report_header_builder.h"
 #include "crash/report/report_plugins.h"
 #include "crash/report/thread_titles.h"
+#include "crash/stack/executable_ranges.h"
+#include "crash/stack/stack_snapshot.h"
 #include "platform/memory_map.h"
 
 namespace userdb::crash {
@@ -33,13 +36,41 @@ std::vector<pid_t> ListedThreads(const CaughtException& exception, const ThreadR
 // start function may be compiled into the program.
 uintptr_t CreationAddress(SymbolLookup& symbols, const std::vector<uintptr_t>& frames) {
   for (const uintptr_t frame : frames) {
-    const std::string name = DescribeCodeAddress(symbols, frame).function_name;
+    const std::string name = DescribeCodeAddressQuickly(symbols, frame).function_name;
     if (!name.starts_with("std.thread.") && !name.starts_with("std.jthread.") &&
         !name.starts_with("QThread.")) {
       return frame;
     }
   }
   return frames.front();
+}
+
+// The snapshot of a stack saved at a throw, taken as the thread's signal handler takes one
+// of a live stack.
+std::vector<TPreStackItem> SnapshotOfSavedStack(const SavedStack& saved,
+                                                const ProcessorContext& context) {
+  auto code = std::make_unique<ExecutableRanges>();
+  code->Refresh();
+  std::vector<TPreStackItem> items(ThreadStateCollector::kSnapshotItems);
+  std::vector<uintptr_t> frame_slots(ThreadStateCollector::kSnapshotFrameSlots);
+  SnapshotRequest request;
+  request.registers = RegistersOf(context.registers);
+  request.bottom = saved.bottom;
+  request.top = saved.bottom + saved.bytes.size();
+  request.is_exception = true;
+  request.saved = saved.bytes.data();
+  items.resize(SnapshotStack(request, *code, {items, frame_slots}).items.size());
+  return items;
+}
+
+// The top of the stack that holds the entry's stack pointer: the one the snapshot was taken
+// up to when it lies on that stack, else the end of the memory region that holds it.
+void FindStackBounds(ThreadStackEntry& entry, uintptr_t snapshot_top) {
+  const auto region = platform::MemoryRegionHolding(entry.stack_pointer);
+  if (!region) return;
+  entry.stack_start = region->start;
+  const bool same_stack = entry.stack_pointer < snapshot_top && snapshot_top <= region->end;
+  entry.stack_end = same_stack ? snapshot_top : region->end;
 }
 
 ThreadStackEntry EntryOf(const CaughtException& exception, const ThreadState& state,
@@ -55,17 +86,38 @@ ThreadStackEntry EntryOf(const CaughtException& exception, const ThreadState& st
     entry.address = state.context.InstructionPointer();
     entry.stack_pointer = state.context.StackPointer();
     entry.frame_pointer = state.context.FramePointer();
+    entry.snapshot_taken = state.stack_top != 0;
     entry.stack_snapshot = state.stack_snapshot;
+  }
+  if (entry.exception_thread && facts.context) {
+    // The thread waits in the capture now (a signal's on its alternate stack): its stack
+    // at the raise is what the report shows.
+    entry.accessible = true;
+    entry.context = facts.context;
+    entry.address = facts.context->InstructionPointer();
+    entry.stack_pointer = facts.context->StackPointer();
+    entry.frame_pointer = facts.context->FramePointer();
+    entry.snapshot_taken = !facts.raise_stack.bytes.empty();
+    entry.stack_snapshot = entry.snapshot_taken
+                               ? SnapshotOfSavedStack(facts.raise_stack, *facts.context)
+                               : std::vector<TPreStackItem>();
   }
   if (entry.exception_thread && facts.address != 0) {
     entry.address = facts.address;
-    if (facts.stack_pointer != 0) entry.stack_pointer = facts.stack_pointer;
+    entry.external_exception = facts.raised_by_processor;
+    if (facts.context) entry.context = facts.context;
+    if (facts.stack_pointer != 0 && facts.raise_stack.bytes.empty()) {
+      entry.stack_pointer = facts.stack_pointer;
+      // The snapshot shows where the thread waits now, not where the exception was raised:
+      // the trace reads the stack from the exception's stack pointer.
+      entry.snapshot_taken = false;
+      entry.stack_snapshot.clear();
+    }
     if (facts.frame_pointer != 0) entry.frame_pointer = facts.frame_pointer;
   }
-  if (const auto region = platform::MemoryRegionHolding(entry.stack_pointer)) {
-    entry.stack_start = region->start;
-    entry.stack_end = region->end;
-  }
+  const bool saved = entry.exception_thread && !facts.raise_stack.bytes.empty();
+  FindStackBounds(
+      entry, saved ? facts.raise_stack.bottom + facts.raise_stack.bytes.size() : state.stack_top);
   const ThreadLookup lookup = registry.Find(state.id);
   if (lookup.entry && !lookup.entry->creation_frames.empty()) {
     entry.creator_address =
@@ -81,7 +133,8 @@ std::string FirstContent(CaughtException& exception, const ThreadStackEntry& ent
   SymbolLookup& symbols = *exception.Services()->symbols;
   const StackTextOptions options = StackOptionsOf(exception.Settings());
   if (entry.accessible) {
-    return LocationLine(DescribeCodeAddress(symbols, entry.address), options) + "\r\n" +
+    // Until the worker traces the stack; the box waits for this line.
+    return LocationLine(DescribeCodeAddressQuickly(symbols, entry.address), options) + "\r\n" +
            std::string(kStackPlaceholder);
   }
   std::string content(kStackNotAccessible);

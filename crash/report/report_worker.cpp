@@ -60,8 +60,12 @@ class Worker {
               [&] { return StackDumpOfProcess(stack_pointer); });
     }
     if (IsPending(kDisassemblingTitle) && !Stopped()) {
+      // A thrown exception's address is the return address of the raising call.
+      const ListingOptions options{exception_.Settings().ReadInteger("LimitDisAsm"),
+                                   exception_.Settings().ReadBoolean("FormatDisAsm"),
+                                   !facts.raised_by_processor};
       RunPart("Disassemble", kDisassemblingTitle,
-              [&] { return services_.disassembler->Disassemble(facts.address); });
+              [&] { return services_.disassembler->Disassemble(facts.address, options); });
     }
     for (const ReportPlugin& plugin :
          services_.plugins->Selected(exception_.Settings().ReadText("Plugins"))) {
@@ -106,7 +110,8 @@ class Worker {
     if (!thread.accessible) return;
     std::string content;
     try {
-      const TracedStack stack = services_.tracer->TraceStack(thread);
+      const TracedStack stack = services_.tracer->TraceStack(thread, report_.StopFlag());
+      if (stack.aborted) return;
       for (const auto& [module, text] : stack.module_debug_texts)
         debug_texts_.emplace_back(module, text);
       ThreadStackText printed = PrintThreadStack(thread, stack, options_);
@@ -149,14 +154,23 @@ class Worker {
 
 }  // namespace
 
+std::string InternalErrorText(const TracedStack& stack, const StackTextOptions& options) {
+  std::string text = ">> internal error in " + stack.failed_stage;
+  if (stack.failure_location) {
+    text += ":" + std::string(kLineBreak) + LocationLine(*stack.failure_location, options);
+  }
+  if (stack.exception_location) {
+    text += std::string(kLineBreak) + ">> original exception location: " + std::string(kLineBreak) +
+            LocationLine(*stack.exception_location, options);
+  }
+  return text;
+}
+
 ThreadStackText PrintThreadStack(const ThreadStackEntry& thread, const TracedStack& stack,
                                  const StackTextOptions& options) {
-  if (!stack.failure.empty()) return {stack.failure, {}};
+  if (!stack.failed_stage.empty()) return {InternalErrorText(stack, options), {}};
   PrintedStack printed = PrintCallStack(stack.items, options);
   std::vector<std::string>& lines = printed.lines;
-  if (!stack.traced && !lines.empty()) {
-    lines.insert(lines.begin() + 1, std::string(kStackNotTraced));
-  }
   const bool starts_with_mark = !lines.empty() && lines.front().starts_with('>');
   if (thread.creator_address != 0 && !starts_with_mark && lines.size() >= 2) {
     lines.insert(lines.end() - 1, ">> created by " + thread.creator_title + " at:");

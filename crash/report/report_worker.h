@@ -17,13 +17,18 @@ namespace userdb::crash {
 
 void RunReportWorker(CaughtException& exception);
 
-// The printed call stack of a thread: the traced items in columns (a line saying that the
-// stack is not traced yet after the first when only locations are known), with
-// ">> created by <creator> at:" before the last line for a thread of the captured creation.
+// The printed call stack of a thread: the traced items in columns, with
+// ">> created by <creator> at:" before the last line for a thread of the captured creation;
+// for a failed trace its internal-error text.
 struct ThreadStackText {
   std::string text;
   StackChecksums checksums;
 };
+// The text of a failed trace: ">> internal error in " + the stage; ":", a line break and the
+// failure's location line when it is known; a line break, ">> original exception location: ",
+// a line break and the exception's location line for the exception thread.
+std::string InternalErrorText(const TracedStack& stack, const StackTextOptions& options);
+
 ThreadStackText PrintThreadStack(const ThreadStackEntry& thread, const TracedStack& stack,
                                  const StackTextOptions& options);
 

@@ -58,18 +58,19 @@ class CandidateCollector {
   std::vector<uintptr_t> FrameSlots() const {
     std::vector<uintptr_t> slots(kFirstFrameSlotRoom);
     for (;;) {
-      size_t count = 0;
-      if (state_.request.frame_pointer != 0) {
-        count = CollectFramePointerSlots(memory_, state_.request.frame_pointer, state_.bottom,
-                                         state_.top, slots.data(), slots.size());
-      }
+      size_t unwound = 0, chained = 0;
       const UnwindRegisters& registers = state_.request.registers;
       if (registers.known[kDwarfReturnAddress] && registers.known[kDwarfRsp]) {
-        count += CollectUnwindSlots(memory_, registers, state_.bottom, state_.top,
-                                    slots.data() + count, slots.size() - count);
+        unwound = CollectUnwindSlots(memory_, registers, state_.bottom, state_.top, slots.data(),
+                                     slots.size());
       }
-      if (count < slots.size()) {
-        slots.resize(SortFrameSlots(slots.data(), count));
+      if (state_.request.frame_pointer != 0) {
+        chained =
+            CollectFramePointerSlots(memory_, state_.request.frame_pointer, state_.bottom,
+                                     state_.top, slots.data() + unwound, slots.size() - unwound);
+      }
+      if (unwound + chained < slots.size()) {
+        slots.resize(MergeFrameSlots(slots.data(), unwound, chained));
         return slots;
       }
       slots.resize(slots.size() * 2);

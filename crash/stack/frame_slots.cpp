@@ -38,4 +38,14 @@ size_t SortFrameSlots(uintptr_t* slots, size_t count) {
   return kept;
 }
 
+size_t MergeFrameSlots(uintptr_t* slots, size_t unwound, size_t chained) {
+  uintptr_t highest = 0;
+  for (size_t i = 0; i < unwound; ++i) highest = slots[i] > highest ? slots[i] : highest;
+  size_t kept = unwound;
+  for (size_t i = unwound; i < unwound + chained; ++i) {
+    if (unwound == 0 || slots[i] > highest) slots[kept++] = slots[i];
+  }
+  return SortFrameSlots(slots, kept);
+}
+
 }  // namespace userdb::crash

@@ -25,4 +25,12 @@ size_t CollectFramePointerSlots(const MemoryReader& stack, uintptr_t frame_point
 // kept.
 size_t SortFrameSlots(uintptr_t* slots, size_t count);
 
+// The frame slots of both walks, in place: the unwind tables' (the first `unwound`, in walk
+// order) and the rbp chain's (the `chained` after them) that lie above the last of the unwind
+// tables' slots. Where the unwind tables lead they are exact, while an rbp chain may run
+// through code that uses rbp for other things (a library built without frame pointers, a
+// signal handler's frame); beyond where the tables end, the chain goes on. Sorted, repeats
+// dropped; returns the count kept.
+size_t MergeFrameSlots(uintptr_t* slots, size_t unwound, size_t chained);
+
 }  // namespace userdb::crash

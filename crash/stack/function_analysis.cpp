@@ -124,9 +124,11 @@ class FunctionAnalysis {
         IndirectSite{instruction.address, instruction.Next(), instruction.flow == FlowKind::kCall});
   }
 
-  void AddJumpTable(const detail::JumpTable& table) {
+  void AddJumpTable(const Instruction& jump, const detail::JumpTable& table) {
     data_.push_back(
         {table.address, table.address + table.entries * table.EntrySize() - 1, AreaKind::kData});
+    JumpTableInfo& info = jump_tables_[jump.address];
+    info = {jump.address, table.address, static_cast<uint8_t>(table.EntrySize()), {}};
     for (size_t i = 0; i < table.entries; ++i) {
       const uintptr_t cell = table.address + i * table.EntrySize();
       uintptr_t target;
@@ -138,6 +140,7 @@ class FunctionAnalysis {
         break;
       }
       if (!IsOwnCode(target)) break;  // not the table the bound promised: read no further
+      info.targets.push_back(target);
       AddAreaStart(target);
     }
   }
@@ -162,7 +165,7 @@ class FunctionAnalysis {
     if (instruction.has_target) {
       TakeTarget(instruction, instruction.target, ends);
     } else if (const auto table = tracker.TableOf(instruction)) {
-      AddJumpTable(*table);
+      AddJumpTable(instruction, *table);
     } else if (const auto known = tracker.KnownTarget(instruction)) {
       TakeTarget(instruction, *known, ends);
     } else {
@@ -200,6 +203,7 @@ class FunctionAnalysis {
     bool added = false;
     while (pads_read_ < parts_.size()) {
       for (uintptr_t pad : LandingPads(parts_[pads_read_++])) {
+        landing_pads_.insert(pad);
         if (starts_.count(pad) == 0 && !IsDecoded(pad)) {
           AddAreaStart(pad);
           added = true;
@@ -241,6 +245,8 @@ class FunctionAnalysis {
               [](const CodeArea& a, const CodeArea& b) { return a.start < b.start; });
     for (const auto& [next, site] : call_sites_) info_.call_sites.push_back(site);
     for (const auto& [next, site] : indirect_sites_) info_.indirect_sites.push_back(site);
+    for (auto& [jump, table] : jump_tables_) info_.jump_tables.push_back(std::move(table));
+    info_.landing_pads.assign(landing_pads_.begin(), landing_pads_.end());
   }
 
   const MemoryReader& memory_;
@@ -256,6 +262,8 @@ class FunctionAnalysis {
   std::vector<CodeArea> data_;
   std::map<uintptr_t, CallSite> call_sites_;          // by next address
   std::map<uintptr_t, IndirectSite> indirect_sites_;  // by next address
+  std::map<uintptr_t, JumpTableInfo> jump_tables_;    // by the jump's address
+  std::set<uintptr_t> landing_pads_;
   size_t instruction_count_ = 0;
   bool failed_ = false;
   TFunctionInfo info_;

@@ -34,6 +34,14 @@ struct IndirectSite {
   bool is_call = true;
 };
 
+// A jump table that an indirect jump of the function goes through.
+struct JumpTableInfo {
+  uintptr_t jump = 0;              // the indirect jump's address
+  uintptr_t address = 0;           // the table's
+  uint8_t entry_size = 8;          // 4: offsets from the table's address; 8: addresses
+  std::vector<uintptr_t> targets;  // the entries that lead into the function, in table order
+};
+
 struct AnalysisError {
   uintptr_t address = 0;
   uint32_t number = 0;
@@ -53,6 +61,8 @@ struct TFunctionInfo {
   std::vector<CodeArea> areas;               // ascending start
   std::vector<CallSite> call_sites;          // ascending next address, one per next address
   std::vector<IndirectSite> indirect_sites;  // ascending next address
+  std::vector<JumpTableInfo> jump_tables;    // ascending jump address
+  std::vector<uintptr_t> landing_pads;       // ascending
 
   bool HasIndirectJump() const;
   // Whether a code area holds the address as a return address may lie: start < address <=

@@ -97,22 +97,66 @@ void TakeTarget(const ZydisDecodedInstruction& instruction, const ZydisDecodedOp
   }
 }
 
+struct Decoded {
+  ZydisDecodedInstruction instruction;
+  ZydisDecodedOperand operands[ZYDIS_MAX_OPERAND_COUNT];
+};
+
+bool Decode(std::span<const uint8_t> bytes, Decoded& decoded) {
+  ZydisDecoder decoder;
+  return ZYAN_SUCCESS(
+             ZydisDecoderInit(&decoder, ZYDIS_MACHINE_MODE_LONG_64, ZYDIS_STACK_WIDTH_64)) &&
+         ZYAN_SUCCESS(ZydisDecoderDecodeFull(&decoder, bytes.data(), bytes.size(),
+                                             &decoded.instruction, decoded.operands));
+}
+
+// Reads the bytes of the instruction at `address` into `bytes`; how many could be read.
+size_t ReadInstructionBytes(const MemoryReader& memory, uintptr_t address,
+                            std::array<uint8_t, kLongestInstruction>& bytes) {
+  // Code that ends closer than the longest instruction to unreadable memory is read shorter.
+  for (size_t size = bytes.size(); size > 0; --size) {
+    if (memory.Read(address, bytes.data(), size)) return size;
+    if (size == bytes.size()) size = 9;  // then 8 down to 1: an instruction's bytes are few
+  }
+  return 0;
+}
+
+// What the formatter's hook for absolute addresses needs.
+struct Naming {
+  const std::function<std::string(uintptr_t)>& name_target;
+  ZydisFormatterFunc print_address = nullptr;  // the formatter's own
+};
+
+ZyanStatus PrintAddress(const ZydisFormatter* formatter, ZydisFormatterBuffer* buffer,
+                        ZydisFormatterContext* context) {
+  const auto& naming = *static_cast<const Naming*>(context->user_data);
+  ZyanU64 address = 0;
+  if (context->operand->type == ZYDIS_OPERAND_TYPE_IMMEDIATE &&
+      ZYAN_SUCCESS(ZydisCalcAbsoluteAddress(context->instruction, context->operand,
+                                            context->runtime_address, &address))) {
+    const std::string name = naming.name_target(static_cast<uintptr_t>(address));
+    if (!name.empty()) {
+      ZYAN_CHECK(ZydisFormatterBufferAppend(buffer, ZYDIS_TOKEN_SYMBOL));
+      ZyanString* text = nullptr;
+      ZYAN_CHECK(ZydisFormatterBufferGetString(buffer, &text));
+      ZyanStringView view;
+      ZYAN_CHECK(ZyanStringViewInsideBufferEx(&view, name.data(), name.size()));
+      return ZyanStringAppend(text, &view);
+    }
+  }
+  return naming.print_address(formatter, buffer, context);
+}
+
 }  // namespace
 
 Instruction DecodeBytes(std::span<const uint8_t> bytes, uintptr_t address,
                         const MemoryReader* cells) {
   Instruction result;
   result.address = address;
-  ZydisDecoder decoder;
-  if (!ZYAN_SUCCESS(ZydisDecoderInit(&decoder, ZYDIS_MACHINE_MODE_LONG_64, ZYDIS_STACK_WIDTH_64))) {
-    return result;
-  }
-  ZydisDecodedInstruction instruction;
-  ZydisDecodedOperand operands[ZYDIS_MAX_OPERAND_COUNT];
-  if (!ZYAN_SUCCESS(
-          ZydisDecoderDecodeFull(&decoder, bytes.data(), bytes.size(), &instruction, operands))) {
-    return result;
-  }
+  Decoded decoded;
+  if (!Decode(bytes, decoded)) return result;
+  const ZydisDecodedInstruction& instruction = decoded.instruction;
+  const ZydisDecodedOperand* operands = decoded.operands;
   result.valid = true;
   result.length = instruction.length;
   result.opcode = instruction.opcode_map == ZYDIS_OPCODE_MAP_0F
@@ -159,16 +203,40 @@ Instruction DecodeBytes(std::span<const uint8_t> bytes, uintptr_t address,
 
 Instruction DecodeInstruction(const MemoryReader& memory, uintptr_t address) {
   std::array<uint8_t, kLongestInstruction> bytes;
-  // Code that ends closer than the longest instruction to unreadable memory is read shorter.
-  for (size_t size = bytes.size(); size > 0; --size) {
-    if (memory.Read(address, bytes.data(), size)) {
-      return DecodeBytes(std::span(bytes.data(), size), address, &memory);
-    }
-    if (size == bytes.size()) size = 9;  // then 8 down to 1: an instruction's bytes are few
+  if (const size_t size = ReadInstructionBytes(memory, address, bytes)) {
+    return DecodeBytes(std::span(bytes.data(), size), address, &memory);
   }
   Instruction invalid;
   invalid.address = address;
   return invalid;
+}
+
+std::string InstructionText(const MemoryReader& memory, uintptr_t address,
+                            const std::function<std::string(uintptr_t)>& name_target,
+                            uint8_t& length) {
+  std::array<uint8_t, kLongestInstruction> bytes;
+  const size_t size = ReadInstructionBytes(memory, address, bytes);
+  Decoded decoded;
+  if (size == 0 || !Decode(std::span(bytes.data(), size), decoded)) return {};
+  ZydisFormatter formatter;
+  // The hook is swapped in; the formatter's own function comes back in its place.
+  const void* hook = reinterpret_cast<const void*>(&PrintAddress);
+  if (!ZYAN_SUCCESS(ZydisFormatterInit(&formatter, ZYDIS_FORMATTER_STYLE_INTEL)) ||
+      !ZYAN_SUCCESS(
+          ZydisFormatterSetProperty(&formatter, ZYDIS_FORMATTER_PROP_HEX_UPPERCASE, ZYAN_FALSE)) ||
+      !ZYAN_SUCCESS(
+          ZydisFormatterSetHook(&formatter, ZYDIS_FORMATTER_FUNC_PRINT_ADDRESS_ABS, &hook))) {
+    return {};
+  }
+  Naming naming{name_target, reinterpret_cast<ZydisFormatterFunc>(hook)};
+  char text[256];
+  if (!ZYAN_SUCCESS(ZydisFormatterFormatInstruction(
+          &formatter, &decoded.instruction, decoded.operands,
+          decoded.instruction.operand_count_visible, text, sizeof text, address, &naming))) {
+    return {};
+  }
+  length = decoded.instruction.length;
+  return text;
 }
 
 }  // namespace userdb::crash

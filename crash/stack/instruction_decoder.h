@@ -3,7 +3,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <span>
+#include <string>
 
 #include "crash/stack/memory_reader.h"
 
@@ -68,5 +70,13 @@ Instruction DecodeInstruction(const MemoryReader& memory, uintptr_t address);
 // when given.
 Instruction DecodeBytes(std::span<const uint8_t> bytes, uintptr_t address,
                         const MemoryReader* cells);
+
+// The instruction at `address` in Intel syntax with lower-case hexadecimal numbers, such as
+// "mov rax, qword ptr [rbp-0x18]" or "call 0x401020"; a call's or jump's target that
+// `name_target` names is written by that name instead ("jz loc_401020"). Its length goes to
+// `length`. Empty when the instruction cannot be read or does not decode.
+std::string InstructionText(const MemoryReader& memory, uintptr_t address,
+                            const std::function<std::string(uintptr_t)>& name_target,
+                            uint8_t& length);
 
 }  // namespace userdb::crash

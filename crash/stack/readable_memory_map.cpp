@@ -55,28 +55,36 @@ ReadableMemoryMap ReadableMemoryMap::Take() {
   return Parse(ReadMapsFile());
 }
 
-ReadableMemoryMap ReadableMemoryMap::Parse(std::string_view maps_text) {
-  ReadableMemoryMap map;
-  map.ranges_.reserve(kFirstRoom);
+std::vector<AddressRange> ReadableMappings(std::string_view maps_text) {
+  std::vector<AddressRange> mappings;
+  mappings.reserve(kFirstRoom);
   while (!maps_text.empty()) {
     const size_t line_end = std::min(maps_text.find('\n'), maps_text.size());
     uintptr_t start = 0, end = 0;
     bool readable = false;
     if (ParseLine(maps_text.substr(0, line_end), start, end, readable) && readable) {
-      if (map.ranges_.size() == map.ranges_.capacity()) {
-        map.ranges_.reserve(map.ranges_.capacity() * 3 / 2);
-      }
-      map.ranges_.push_back({start, end});
+      if (mappings.size() == mappings.capacity()) mappings.reserve(mappings.capacity() * 3 / 2);
+      mappings.push_back({start, end});
     }
     maps_text.remove_prefix(std::min(line_end + 1, maps_text.size()));
   }
+  std::sort(mappings.begin(), mappings.end(),
+            [](const AddressRange& a, const AddressRange& b) { return a.start < b.start; });
+  return mappings;
+}
+
+std::vector<AddressRange> ReadableMappings() {
+  return ReadableMappings(ReadMapsFile());
+}
+
+ReadableMemoryMap ReadableMemoryMap::Parse(std::string_view maps_text) {
+  ReadableMemoryMap map;
+  map.ranges_ = ReadableMappings(maps_text);
   map.MergeNeighbours();
   return map;
 }
 
 void ReadableMemoryMap::MergeNeighbours() {
-  std::sort(ranges_.begin(), ranges_.end(),
-            [](const AddressRange& a, const AddressRange& b) { return a.start < b.start; });
   size_t kept = 0;
   for (const AddressRange& range : ranges_) {
     if (kept > 0 && ranges_[kept - 1].end >= range.start) {

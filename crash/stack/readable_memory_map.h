@@ -19,6 +19,11 @@
 
 namespace userdb::crash {
 
+// The readable mappings of /proc/self/maps (or of the text of a maps file) one by one,
+// ascending, as the kernel lists them: neighbours are not merged.
+std::vector<AddressRange> ReadableMappings();
+std::vector<AddressRange> ReadableMappings(std::string_view maps_text);
+
 class ReadableMemoryMap final : public MemoryReader {
  public:
   // The map of the process now; empty when /proc/self/maps cannot be read.

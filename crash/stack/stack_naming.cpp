@@ -29,7 +29,7 @@ class Namer {
 
  private:
   void ChooseCodeAddress(TInternalStackItem& candidate) {
-    StackItem& out = candidate.output;
+    TraceItem& out = candidate.output;
     for (const TStackLink& link : candidate.older.links) {
       if (link.function && state_.Function(*link.function).approved) {
         const FunctionListEntry& function = state_.Function(*link.function);
@@ -53,7 +53,7 @@ class Namer {
   }
 
   void Name(TInternalStackItem& candidate) {
-    StackItem& out = candidate.output;
+    TraceItem& out = candidate.output;
     out.address = candidate.address;
     out.top = candidate.top;
     ChooseCodeAddress(candidate);

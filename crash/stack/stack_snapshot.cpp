@@ -37,21 +37,32 @@ bool WholeRangeReadable(uintptr_t bottom, uintptr_t top) {
   return true;
 }
 
-// Reads the confirmed stack in place, anything else through the kernel.
+// Reads the confirmed stack in place (or its saved bytes), anything else through the kernel.
 class ConfirmedStackReader final : public MemoryReader {
  public:
-  ConfirmedStackReader(uintptr_t low, uintptr_t high) : low_(low), high_(high) {}
+  ConfirmedStackReader(uintptr_t low, uintptr_t high, const std::byte* saved)
+      : low_(low), high_(high), saved_(saved) {}
 
   bool Read(uintptr_t address, void* out, size_t count) const override {
     if (address >= low_ && address <= high_ && count <= high_ - address) {
-      CopyKnownReadable(out, address, count);
+      CopyStack(out, address, count);
       return true;
     }
     return kernel_.Read(address, out, count);
   }
 
+  // Copies `count` bytes of the stack at `address`, which lie between low and high.
+  void CopyStack(void* out, uintptr_t address, size_t count) const {
+    if (saved_ != nullptr) {
+      std::memcpy(out, saved_ + (address - low_), count);
+    } else {
+      CopyKnownReadable(out, address, count);
+    }
+  }
+
  private:
   uintptr_t low_, high_;
+  const std::byte* saved_;
   KernelMemoryReader kernel_;
 };
 
@@ -75,21 +86,16 @@ size_t CollectFrameSlots(const SnapshotRequest& request, uintptr_t bottom,
   const size_t chained =
       CollectFramePointerSlots(stack, request.registers.value[kDwarfRbp], bottom, request.top,
                                room.data() + unwound, room.size() - unwound);
-  // Both walks go up the stack; where both found a slot (most frames of code with frame
-  // pointers) it is kept once, so that little is left to sort.
-  size_t kept = unwound;
-  for (size_t i = unwound, u = 0; i < unwound + chained; ++i) {
-    while (u < unwound && room[u] < room[i]) ++u;
-    if (u < unwound && room[u] == room[i]) continue;
-    room[kept++] = room[i];
-  }
-  return SortFrameSlots(room.data(), kept);
+  return MergeFrameSlots(room.data(), unwound, chained);
 }
 
 }  // namespace
 
 UnwindRegisters RegistersOf(const ucontext_t& context) {
-  const greg_t* g = context.uc_mcontext.gregs;
+  return RegistersOf(std::span<const greg_t, NGREG>(context.uc_mcontext.gregs));
+}
+
+UnwindRegisters RegistersOf(std::span<const greg_t, NGREG> g) {
   UnwindRegisters registers;
   const int order[kDwarfRegisterCount] = {REG_RAX, REG_RDX, REG_RCX, REG_RBX, REG_RSI, REG_RDI,
                                           REG_RBP, REG_RSP, REG_R8,  REG_R9,  REG_R10, REG_R11,
@@ -106,10 +112,10 @@ TDAPreStackItem SnapshotStack(const SnapshotRequest& request, const ExecutableRa
       request.bottom != 0 ? request.bottom : request.registers.value[kDwarfRsp];
   const uintptr_t top = request.top;
   if (bottom == 0 || top <= bottom || top - bottom < kStackSlotSize ||
-      !WholeRangeReadable(bottom, top)) {
+      (request.saved == nullptr && !WholeRangeReadable(bottom, top))) {
     return {};
   }
-  const ConfirmedStackReader stack(bottom, top);
+  const ConfirmedStackReader stack(bottom, top, request.saved);
   const size_t frame_count = CollectFrameSlots(request, bottom, stack, room.frame_slots);
   const uintptr_t* frame_slots = room.frame_slots.data();
   const uintptr_t current = request.registers.value[kDwarfReturnAddress];
@@ -128,7 +134,7 @@ TDAPreStackItem SnapshotStack(const SnapshotRequest& request, const ExecutableRa
       const uintptr_t lowest = slot - bottom >= (kChunkSlots - 1) * kStackSlotSize
                                    ? slot - (kChunkSlots - 1) * kStackSlotSize
                                    : bottom;
-      CopyKnownReadable(chunk, lowest, slot + kStackSlotSize - lowest);
+      stack.CopyStack(chunk, lowest, slot + kStackSlotSize - lowest);
       chunk_start = lowest;
     }
     const uintptr_t value = chunk[(slot - chunk_start) / kStackSlotSize];

@@ -16,6 +16,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <vector>
 
 #include "crash/stack/executable_ranges.h"
 #include "crash/stack/unwind_rules.h"
@@ -41,6 +42,15 @@ struct SnapshotRequest {
   uintptr_t top = 0;          // the stack's base (highest address, excluded); required
   uintptr_t bottom = 0;       // 0: the stack pointer
   bool is_exception = false;  // when not, the current address does not end the scan
+  // The stack's bytes from bottom to top as they were when saved (at a throw, before the
+  // unwinding overwrote them): read in place of the live stack. Null: the live stack.
+  const std::byte* saved = nullptr;
+};
+
+// A copy of a thread's stack from `bottom` up, made where the stack was about to change.
+struct SavedStack {
+  uintptr_t bottom = 0;
+  std::vector<std::byte> bytes;
 };
 
 // Room for a snapshot, given by the caller (in a signal handler: memory reserved beforehand).
@@ -51,12 +61,14 @@ struct SnapshotRoom {
 
 // The registers of a signal handler's context, in unwind-table numbering.
 UnwindRegisters RegistersOf(const ucontext_t& context);
+// The same from the general registers of such a context (REG_RIP and the others).
+UnwindRegisters RegistersOf(std::span<const greg_t, NGREG> general);
 
 // SnapshotStack. The stack from bottom to top must belong to the calling thread (it is read in
-// place once the kernel has confirmed that all of it is readable). The slots are scanned from
-// the top minus 8 down to the bottom; the scan stops at a slot holding the current address
-// when this is an exception and that address lies in code. A value is kept when it is above 7
-// and passes the call test (the code bytes read through `code`); it is a frame value when its
+// place once the kernel has confirmed that all of it is readable), unless it was saved. The slots
+// are scanned from the top minus 8 down to the bottom; the scan stops at a slot holding the current
+// address when this is an exception and that address lies in code. A value is kept when it is above
+// 7 and passes the call test (the code bytes read through `code`); it is a frame value when its
 // slot is the next frame slot, and then the slot below it (the saved frame pointer) is passed
 // over, unless the unwind tables make that slot a frame slot too (a function without a frame
 // pointer keeps no saved one there). Fails softly: the snapshot is empty when the stack is not

@@ -19,7 +19,7 @@ std::string Hex16(uintptr_t value) {
 
 std::string FormatStackPlain(const TraceResult& result) {
   std::string text;
-  for (const StackItem& item : result.items) {
+  for (const TraceItem& item : result.items) {
     if (!text.empty()) text += kLineBreak;
     text += Hex16(item.code_address);
     text += item.top ? "!" : "";

@@ -59,7 +59,12 @@ class Trace {
            state.Progress(1000);
            return detail::RemoveRecursiveAreas(state, false);
          }},
-        {kNaming, [&] { return detail::FillFinalOutput(state, result_); }},
+        {kNaming,
+         [&] {
+           result_.ends_with_creation = state.creation_kept && !state.candidates.empty() &&
+                                        !state.candidates.front().invalid;
+           return detail::FillFinalOutput(state, result_);
+         }},
         {kCompose,
          [&] {
            result_.text = request_.compose ? request_.compose(result_, services_.symbols)

@@ -28,7 +28,7 @@ class IProgressAlert {
 };
 
 // One item of the chain found, with its output fields.
-struct StackItem {
+struct TraceItem {
   uintptr_t address = 0;  // the return address (the top item: the address after its instruction)
   uintptr_t code_address = 0;  // the call instruction (the top item: the current instruction)
   std::string module_name;     // without folder; "???" without a module
@@ -68,11 +68,14 @@ struct TraceRequest {
 };
 
 struct TraceResult {
-  std::vector<StackItem> items;            // the valid candidates, newest (innermost) first
+  std::vector<TraceItem> items;            // the valid candidates, newest (innermost) first
   uintptr_t newest_code_address = 0;       // the code address of the newest valid item
   std::vector<std::string> minimal_debug;  // "<module file name>|<text>" per module
   std::string text;                        // the call-stack text, or the internal-error text
-  std::string failed_stage;                // the stage that failed; empty when none did
+  // The oldest item is the address where the thread was created (TraceRequest's
+  // creation_address), which passed the tests and stayed.
+  bool ends_with_creation = false;
+  std::string failed_stage;  // the stage that failed; empty when none did
   uintptr_t failure_address = 0;
   bool aborted = false;  // the abort flag ended the trace: no text
 };

@@ -26,7 +26,7 @@ struct TStackLinks {
 };
 
 struct TInternalStackItem {
-  uintptr_t address = 0;   // the presumed return address; see StackItem::address
+  uintptr_t address = 0;   // the presumed return address; see TraceItem::address
   uintptr_t examined = 0;  // the address the tests look at: address - 1, the top item's address
   bool anchor = false;
   bool top = false;
@@ -34,7 +34,7 @@ struct TInternalStackItem {
   std::optional<size_t> module;
   TStackLinks newer;  // the calls that this candidate's function performed
   TStackLinks older;  // the calls that led here, and the candidate's own function
-  StackItem output;
+  TraceItem output;
 };
 
 struct CallSiteFound {

@@ -93,6 +93,17 @@ TEST(ProgramTest, AnswersTraceRequestsWithItsReportAndOnItsClipboard) {
   }
   EXPECT_NE(report.find(">> created by main thread ("), std::string::npos)
       << "Qt's threads were created through the captured creation";
+  // The main thread waits in Qt's event loop: a chain through Qt and the C library to main.
+  const size_t main_start = report.find(main_title);
+  const std::string main_stack =
+      report.substr(main_start, report.find("\r\n\r\n", main_start + 4) - main_start);
+  size_t at = 0;
+  for (const char* line :
+       {"libQt6Core.so.6 ", "QCoreApplication.exec\r\n", " main.cpp ", "userdb.app.RunWindow\r\n",
+        " main\r\n", "libc.so.6 ", "__libc_start_main\r\n"}) {
+    at = main_stack.find(line, at);
+    ASSERT_NE(at, std::string::npos) << line << "\n" << main_stack;
+  }
   EXPECT_EQ(report.find("will be calculated soon"), std::string::npos);
 
   EXPECT_EQ(clipped.exit_code, 0) << clipped.err;

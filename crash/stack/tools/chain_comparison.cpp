@@ -46,7 +46,7 @@ Chain ChainOfTrace(const TraceResult& result, const Chain& reference) {
   auto in_reference = [&](uintptr_t address) {
     return std::find(reference.begin(), reference.end(), address) != reference.end();
   };
-  for (const StackItem& item : result.items) {
+  for (const TraceItem& item : result.items) {
     uintptr_t key = item.top ? item.code_address : item.address;
     if (!in_reference(key)) {
       if (in_reference(item.code_address)) key = item.code_address;

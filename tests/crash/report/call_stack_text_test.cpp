@@ -171,23 +171,36 @@ TEST(ThreadStackText, InsertsTheCreatorBeforeTheCreationLocation) {
             "000000007c816d4f +37 kernel32.dll                 BaseProcessStart");
 }
 
-TEST(ThreadStackText, SaysWhenOnlyTheLocationsAreKnown) {
-  ThreadStackEntry thread;
-  TracedStack stack;
-  stack.traced = false;
-  stack.items = {ExampleStack(0x400000, 0x7c800000)[0]};
-  EXPECT_EQ(
-      PrintThreadStack(thread, stack, {}).text,
-      "000000000044a1b2 +e x.exe MainUnit 41 +3 TMainWindow.Transform\r\n>> stack not traced");
-}
-
-TEST(ThreadStackText, AFailedTraceStandsAsItsTextWithoutCreator) {
+TEST(ThreadStackText, AFailedTraceStandsAsItsInternalErrorWithoutCreator) {
   ThreadStackEntry thread;
   thread.creator_address = 0x44a5c0;
   thread.creator_title = "main thread ($5ac)";
-  TracedStack stack;
-  stack.failure = ">> internal error in TraceStack:\r\n0000000000401000 +0 ???";
-  EXPECT_EQ(PrintThreadStack(thread, stack, {}).text, stack.failure);
+  const std::vector<StackItem> example = ExampleStack(0x400000, 0x7c800000);
+  StackItem unnamed;
+  unnamed.address = 0x401000;
+  const struct {
+    std::optional<StackItem> failure, exception;
+    const char* text;
+  } cases[] = {
+      {example[1], std::nullopt,
+       ">> internal error in InDeepChecks:\r\n"
+       "000000000044a5c0 +30 x.exe MainUnit 118 +9 TMainWindow.TransformClick"},
+      {unnamed, example[0],
+       ">> internal error in InDeepChecks:\r\n0000000000401000 +0 ???\r\n"
+       ">> original exception location: \r\n"
+       "000000000044a1b2 +e x.exe MainUnit 41 +3 TMainWindow.Transform"},
+      {std::nullopt, std::nullopt, ">> internal error in InDeepChecks"},
+  };
+  for (const auto& c : cases) {
+    TracedStack stack;
+    stack.items = example;
+    stack.failed_stage = "InDeepChecks";
+    stack.failure_location = c.failure;
+    stack.exception_location = c.exception;
+    const ThreadStackText printed = PrintThreadStack(thread, stack, {});
+    EXPECT_EQ(printed.text, c.text);
+    EXPECT_EQ(printed.checksums.second, 0u);
+  }
 }
 
 }  // namespace

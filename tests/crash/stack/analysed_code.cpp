@@ -78,6 +78,17 @@ __attribute__((noinline)) int CatchFailure(int value) {
   return 0;
 }
 
+__attribute__((noinline)) int CatchAny(int value) {
+  try {
+    MayThrow(value);
+  } catch (const std::logic_error&) {
+    return Handled(value);
+  } catch (...) {
+    return Handled(-value);
+  }
+  return 0;
+}
+
 __attribute__((noinline)) void StopHere(int value) {
   if (value < 0) std::abort();
   sink = value;

@@ -7,6 +7,7 @@ namespace analysed {
 
 int Dispatch(int selector);   // a switch over eight cases, each calling CaseCall(n)
 int CatchFailure(int value);  // MayThrow in a try block; the catch clause calls Handled
+int CatchAny(int value);      // MayThrow in a try block with a logic_error and a "..." clause
 void StopHere(int value);     // abort() for a negative value
 int Forward(int value);       // a tail call of Target
 int Target(int value);

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <cstring>
 #include <thread>
 
 #include "crash/stack/stack_trace.h"
@@ -30,6 +31,8 @@ struct HandlerRoom {
   size_t count = 0;
   size_t allocations = 0;
   UnwindRegisters registers;
+  std::array<std::byte, 64 * 1024> saved;  // the stack's bytes, from the stack pointer up
+  size_t saved_size = 0;
   std::atomic<bool> done{false};
 };
 
@@ -44,6 +47,11 @@ void TakeSnapshot(int, siginfo_t*, void* context) {
       SnapshotStack(request, *room->code, {room->items, room->frame_slots});
   room->count = snapshot.items.size();
   room->registers = request.registers;
+  const uintptr_t bottom = request.registers.value[kDwarfRsp];
+  if (room->top - bottom <= room->saved.size()) {
+    room->saved_size = room->top - bottom;
+    std::memcpy(room->saved.data(), reinterpret_cast<const void*>(bottom), room->saved_size);
+  }
   room->allocations = test::AllocationsOfThread() - before;
   room->done = true;
 }
@@ -116,7 +124,7 @@ TEST_F(StackSnapshotTest, AStoppedThreadRecordsItsChainInItsSignalHandler) {
   EXPECT_TRUE(
       std::all_of(newest - 3, newest, [](const TPreStackItem& item) { return item.frame; }));
   std::string names;
-  for (const StackItem& item : result.items) names += item.function_name + "\n";
+  for (const TraceItem& item : result.items) names += item.function_name + "\n";
   const size_t leaf = names.find("BlockInLeaf"), middle = names.find("BlockingMiddle"),
                outer = names.find("BlockingOuter");
   ASSERT_NE(leaf, std::string::npos) << result.text;
@@ -124,6 +132,37 @@ TEST_F(StackSnapshotTest, AStoppedThreadRecordsItsChainInItsSignalHandler) {
   ASSERT_NE(outer, std::string::npos) << result.text;
   EXPECT_LT(leaf, middle);
   EXPECT_LT(middle, outer);
+}
+
+// A copy of the stack made at a moment gives that moment's snapshot after the thread has gone
+// on and ended: the values come from the copy, not from the memory the stack occupied.
+TEST_F(StackSnapshotTest, ASavedStackGivesTheSnapshotOfTheMomentItWasSaved) {
+  std::atomic<bool> waiting{false}, release{false};
+  std::atomic<uintptr_t> top{0};
+  std::thread blocked([&] {
+    top = OwnStackTop();
+    stacktest::BlockingOuter(waiting, release);
+  });
+  while (!waiting) std::this_thread::yield();
+  handler_room_.top = top;
+  pthread_kill(blocked.native_handle(), SIGRTMIN + kSnapshotSignalOffset);
+  while (!handler_room_.done) std::this_thread::yield();
+  release = true;
+  blocked.join();
+  ASSERT_GT(handler_room_.saved_size, 0u);
+
+  SnapshotRequest request;
+  request.registers = handler_room_.registers;
+  request.top = handler_room_.registers.value[kDwarfRsp] + handler_room_.saved_size;
+  request.saved = handler_room_.saved.data();
+  std::array<TPreStackItem, 4096> items;
+  std::array<uintptr_t, 1024> frame_slots;
+  const TDAPreStackItem from_copy = SnapshotStack(request, code_, {items, frame_slots});
+  ASSERT_EQ(from_copy.items.size(), handler_room_.count);
+  for (size_t i = 0; i < handler_room_.count; ++i) {
+    EXPECT_EQ(from_copy.items[i].value, handler_room_.items[i].value) << i;
+    EXPECT_EQ(from_copy.items[i].frame, handler_room_.items[i].frame) << i;
+  }
 }
 
 TEST_F(StackSnapshotTest, IsEmptyWhenTheStackIsNotReadableAsAWhole) {

@@ -53,7 +53,7 @@ class StackTraceTest : public ::testing::Test {
 
   static std::vector<uintptr_t> Addresses(const TraceResult& result) {
     std::vector<uintptr_t> addresses;
-    for (const StackItem& item : result.items) addresses.push_back(item.address);
+    for (const TraceItem& item : result.items) addresses.push_back(item.address);
     return addresses;
   }
 
@@ -115,7 +115,7 @@ TEST_F(StackTraceTest, RelativeLinesCountFromTheFunctionsFirstLine) {
   const TraceResult relative = Trace(stack, AddressOf(stacktest::Inner), true, true);
 
   ASSERT_EQ(absolute.items.size(), relative.items.size());
-  const StackItem& middle = relative.items[1];
+  const TraceItem& middle = relative.items[1];
   EXPECT_EQ(middle.second_line, absolute.items[1].line);
   EXPECT_GT(middle.line, 0);
   EXPECT_LT(middle.line, middle.second_line);
@@ -177,7 +177,7 @@ TEST_F(StackTraceTest, ShowsAnExceptionRaisedThroughAnErrorRoutineAtItsCall) {
   const TraceResult result = Trace(stack, Recorded().convert_to_raise, true, false);
 
   ASSERT_GE(result.items.size(), 2u) << result.text;
-  const StackItem& top = result.items[0];
+  const TraceItem& top = result.items[0];
   EXPECT_TRUE(top.top);
   EXPECT_EQ(top.code_address, Recorded().convert_to_raise - 5);  // the call rel32 instruction
   EXPECT_NE(top.function_name.find("ConvertRecord"), std::string::npos);

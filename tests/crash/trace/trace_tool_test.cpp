@@ -141,6 +141,43 @@ TEST_F(TraceTool, NamesTheCodeThatCreatedEachWorker) {
   EXPECT_EQ(matches, 3) << report.substr(0, 4000);
 }
 
+// The section whose title starts with `title_start`; empty when there is none.
+std::string SectionStartingWith(const std::string& report, const std::string& title_start) {
+  const size_t title = report.find("\r\n\r\n" + title_start);
+  if (title == std::string::npos) return {};
+  const size_t start = report.find("\r\n", title + 4) + 2;
+  return report.substr(start, report.find("\r\n\r\n", start) - start);
+}
+
+TEST_F(TraceTool, ShowsEachThreadWaitingInAFunctionOfItsOwn) {
+  const std::string report = Trace(program_.Pid()).out;
+  const std::string in_libc = "^[0-9a-f]{16} \\+[0-9a-f]+ +libc\\.so\\.6 ";
+  const std::string ours =
+      "\r\n[0-9a-f]{16} \\+[0-9a-f]+ +traced_program +traced_program\\.cpp +\\d+ +\\+\\d+ ";
+  const std::string test_support = "userdb\\.test_support\\.\\(anonymous namespace\\)\\.";
+  const struct {
+    std::string title_start;
+    std::string function;
+  } cases[] = {
+      {"main thread ($" + Hex(program_.Pid()) + "):", "main"},
+      {"conversion worker ($", test_support + "WaitForWork"},
+      {"file reader ($", test_support + "ReadUntilClosed"},
+      {"thread $", test_support + "SleepUntilStopped"},
+  };
+  for (const auto& c : cases) {
+    const std::string section = SectionStartingWith(report, c.title_start);
+    EXPECT_TRUE(std::regex_search(section, std::regex(in_libc))) << section;
+    EXPECT_TRUE(std::regex_search(section, std::regex(ours + c.function + "\r\n")))
+        << c.function << "\n"
+        << section;
+  }
+  // Down to the start of the program and of each thread.
+  EXPECT_TRUE(std::regex_search(SectionStartingWith(report, "main thread ("),
+                                std::regex("__libc_start_main\r\n")));
+  EXPECT_TRUE(std::regex_search(SectionStartingWith(report, "file reader ("),
+                                std::regex(" start_thread\r\n")));
+}
+
 TEST_F(TraceTool, ModulesAndProcessesMatchProc) {
   const std::string report = Trace(program_.Pid()).out;
   const std::string modules = SectionOf(report, "modules:");

@@ -1,11 +1,14 @@
 // A program of ours with the crash reporter and named worker threads, for the trace request's
-// tests: it says "ready" on standard output once its workers run and ends when its standard
+// tests: it says "ready" on standard output once its workers wait, each in a function of its
+// own (on a condition variable, in a read of a pipe, in a sleep), and ends when its standard
 // input closes.
 #include <pthread.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdio>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -16,8 +19,22 @@ namespace userdb::test_support {
 namespace {
 
 std::atomic<bool> stopping{false};
+std::mutex work_mutex;
+std::condition_variable work_arrived;
+int quiet_pipe[2] = {-1, -1};  // nothing is written; closing it ends the reader
 
-void WorkUntilStopped() {
+__attribute__((noinline)) void WaitForWork() {
+  std::unique_lock lock(work_mutex);
+  work_arrived.wait(lock, [] { return stopping.load(); });
+}
+
+__attribute__((noinline)) void ReadUntilClosed() {
+  char byte;
+  while (read(quiet_pipe[0], &byte, 1) > 0) {
+  }
+}
+
+__attribute__((noinline)) void SleepUntilStopped() {
   while (!stopping) std::this_thread::sleep_for(std::chrono::milliseconds(5));
 }
 
@@ -28,19 +45,29 @@ __attribute__((noinline)) std::vector<std::thread> StartWorkers(crash::CrashRepo
   workers.emplace_back([&] {
     reporter.Threads().SetName(crash::CurrentThreadId(), "conversion worker");
     ++started;
-    WorkUntilStopped();
+    WaitForWork();
   });
   workers.emplace_back([&] {
     pthread_setname_np(pthread_self(), "file reader");
     ++started;
-    WorkUntilStopped();
+    ReadUntilClosed();
   });
   workers.emplace_back([&] {
     ++started;
-    WorkUntilStopped();
+    SleepUntilStopped();
   });
   while (started < 3) std::this_thread::yield();
   return workers;
+}
+
+__attribute__((noinline)) void StopWorkers(std::vector<std::thread>& workers) {
+  {
+    std::lock_guard lock(work_mutex);
+    stopping = true;
+  }
+  work_arrived.notify_all();
+  close(quiet_pipe[1]);
+  for (std::thread& worker : workers) worker.join();
 }
 
 }  // namespace
@@ -48,14 +75,17 @@ __attribute__((noinline)) std::vector<std::thread> StartWorkers(crash::CrashRepo
 }  // namespace userdb::test_support
 
 int main() {
+  using namespace userdb::test_support;
   userdb::crash::CrashReporter reporter;
-  std::vector<std::thread> workers = userdb::test_support::StartWorkers(reporter);
+  if (pipe(quiet_pipe) != 0) return 1;
+  std::vector<std::thread> workers = StartWorkers(reporter);
+  // Each worker is on its way into its waiting function; a moment lets it arrive there.
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
   std::puts("ready");
   std::fflush(stdout);
   char byte;
   while (read(0, &byte, 1) > 0) {
   }
-  userdb::test_support::stopping = true;
-  for (std::thread& worker : workers) worker.join();
+  StopWorkers(workers);
   return 0;
 }

@@ -1,0 +1,274 @@
+#include "crash/capture/exception_handling.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "crash/capture/exception_capture.h"
+#include "crash/capture/exception_filter.h"
+#include "crash/capture/restart_hand_over.h"
+#include "crash/capture/signal_exception.h"
+#include "crash/report/compose_bug_report.h"
+#include "crash/send/screenshot.h"
+#include "platform/module_section.h"
+#include "platform/path.h"
+
+namespace userdb::crash {
+
+namespace {
+
+constexpr uint64_t kMemoryFaultWriteFlag = 2;  // in the page fault's error code
+
+// The automatic actions, once the report is complete: send, and the clipboard.
+class AutomaticActionsCallback : public ReportCallback {
+ public:
+  explicit AutomaticActionsCallback(std::function<void(const std::string&)> act)
+      : act_(std::move(act)) {}
+  void ReportChanged(bool complete, const std::string& text, CaughtException& exception) override {
+    if (!complete || exception.Handling().first_complete_callback_done.exchange(true)) return;
+    act_(text);
+  }
+
+ private:
+  std::function<void(const std::string&)> act_;
+};
+
+// Keeps the emergency copy of the report, and tells that the handling goes on.
+class ReportFollower : public ReportCallback {
+ public:
+  explicit ReportFollower(std::function<void(const std::string&)> follow)
+      : follow_(std::move(follow)) {}
+  void ReportChanged(bool, const std::string& text, CaughtException&) override { follow_(text); }
+
+ private:
+  std::function<void(const std::string&)> follow_;
+};
+
+std::string ModuleFileName(uintptr_t address) {
+  const auto module = platform::ModuleContaining(reinterpret_cast<const void*>(address));
+  return module ? platform::FileNamePart(module->path) : std::string();
+}
+
+}  // namespace
+
+void EndProcessAtOnce(int exit_code) {
+  if (ftrylockfile(stdout) == 0) {
+    fflush_unlocked(stdout);
+    funlockfile(stdout);
+  }
+  _exit(exit_code);
+}
+
+ExceptionHandling::ExceptionHandling(HandlingParts parts) : parts_(std::move(parts)) {
+  if (!parts_.ending.end_process) parts_.ending.end_process = &EndProcessAtOnce;
+}
+
+void ExceptionHandling::Handle(const CaptureRequest& request) {
+  const std::unique_ptr<const ExceptionDetails> details(request.details);
+  parts_.channel.NoteProgress();
+  if (parts_.signals != nullptr) parts_.signals->SetSignalInHandling(request.signal);
+  try {
+    Run(request, details.get());
+  } catch (...) {
+    // The sequence ends; the request is answered all the same.
+  }
+  parts_.presenter.Finish();
+  parts_.emergency.Update({}, {});
+  if (parts_.signals != nullptr) parts_.signals->SetSignalInHandling(0);
+}
+
+std::shared_ptr<CaughtException> ExceptionHandling::MakeException(const CaptureRequest& request,
+                                                                  const ExceptionDetails* details) {
+  ExceptionFacts facts;
+  facts.kind = static_cast<ExceptionKind>(request.kind);
+  facts.address = request.address;
+  facts.thread = request.thread;
+  facts.stack_pointer = request.stack_pointer;
+  facts.frame_pointer = request.frame_pointer;
+  if (request.has_context) facts.context = request.context;
+  facts.can_continue = request.can_continue;
+  facts.source = request.source;
+  facts.related_object = request.related_object;
+  if (details != nullptr) {
+    facts.object = details->object;
+    facts.raise_stack = details->raise_stack;
+  }
+  if (request.signal != 0) {
+    SignalFacts signal;
+    signal.signal = request.signal;
+    signal.code = request.signal_code;
+    signal.address = request.address;
+    signal.fault_address = request.fault_address;
+    signal.write =
+        (static_cast<uint64_t>(request.context.registers[REG_ERR]) & kMemoryFaultWriteFlag) != 0;
+    signal.module = ModuleFileName(request.address);
+    facts.object = SignalExceptionObject(signal);
+  }
+  const void* address = reinterpret_cast<const void*>(request.address);
+  if (address == nullptr) address = reinterpret_cast<const void*>(&EndProcessAtOnce);
+  std::shared_ptr<ModuleSettings> settings = parts_.settings.SettingsFor(address);
+  if (!settings) return nullptr;
+  return std::make_shared<CaughtException>(std::move(settings), std::move(facts), &parts_.services);
+}
+
+void ExceptionHandling::Run(const CaptureRequest& request, const ExceptionDetails* details) {
+  parts_.presenter.Prepare();
+  parts_.presenter.SetHeartbeat([this] { parts_.channel.NoteProgress(); });
+  parts_.temporary_folder.Remove();
+  const std::shared_ptr<CaughtException> exception = MakeException(request, details);
+  if (!exception) return;
+  ApplyExceptionFilter(*exception);
+  HandlingState& state = exception->Handling();
+  const SettingsOverlay& settings = exception->Settings();
+
+  state.phase = 1;
+  bool handled;
+  if (exception->Facts().kind == ExceptionKind::kHidden) {
+    handled = parts_.handlers.FireHidden(*exception);
+  } else {
+    handled = false;
+    parts_.times.Add(SystemSeconds());
+  }
+  handled = parts_.handlers.FirePhase(1, *exception, handled);
+  parts_.channel.NoteProgress();
+
+  state.phase = 2;
+  ReportFollower follower([this, &exception](const std::string& text) {
+    KeepEmergencyReport(*exception, text);
+    parts_.channel.NoteProgress();
+  });
+  if (!handled) {
+    if (exception->Facts().kind != ExceptionKind::kFreeze && settings.ReadBoolean("PauseThreads")) {
+      parts_.pause.Pause();
+    }
+    if (state.create_screenshot) screenshot_ = TakeScreenshot(ScreenshotOptions{});
+    if (exception->Facts().create_bug_report) {
+      exception->RegisterReportCallback(&follower, false);
+      StartBugReport(*exception, WorkerPlacement::kOwnThread);
+    }
+    handled = parts_.handlers.FirePhase(2, *exception, handled);
+  }
+  parts_.channel.NoteProgress();
+
+  state.phase = exception->Report().Complete() ? 4 : 3;
+  if (!handled) handled = parts_.handlers.FirePhase(3, *exception, handled);
+
+  AutomaticActionsCallback automatic(
+      [this, &exception](const std::string& text) { SendAutomatically(exception, text); });
+  if (!(handled && exception->Facts().can_continue)) {
+    UserDecision decision = UserDecision::kNone;
+    if (!handled) {
+      if (settings.ReadBoolean("AutoSave") || settings.ReadBoolean("AutoSend") ||
+          settings.ReadBoolean("AutoClip")) {
+        exception->RegisterReportCallback(&automatic, true);
+      }
+      decision = parts_.presenter.Show(*exception);
+    }
+    Decide(exception, decision);
+    if (!handled) RunAutomaticActions(exception, false);
+  }
+  exception->UnregisterReportCallback(&automatic);
+  exception->UnregisterReportCallback(&follower);
+  if (parts_.reset_freeze_misses) parts_.reset_freeze_misses();
+  parts_.pause.Resume();
+}
+
+void ExceptionHandling::Decide(const std::shared_ptr<CaughtException>& exception,
+                               UserDecision decision) {
+  const bool can_continue = exception->Facts().can_continue;
+  switch (decision) {
+    case UserDecision::kRestart:
+      Restart(exception);
+      return;
+    case UserDecision::kClose:
+      Close(exception);
+      return;
+    case UserDecision::kContinue:
+      if (can_continue) {
+        parts_.handlers.FireAction(HandlerAction::kContinue, *exception);
+      } else {
+        Close(exception);
+      }
+      return;
+    case UserDecision::kNone:
+      break;
+  }
+  const SettingsOverlay& settings = exception->Settings();
+  const int64_t now = SystemSeconds();
+  const bool auto_close = parts_.times.RuleHolds(settings.ReadInteger("AutoClose"), now);
+  const bool auto_restart = parts_.times.RuleHolds(settings.ReadInteger("AutoRestart"), now);
+  if (auto_close) {
+    Close(exception);
+  } else if (auto_restart) {
+    Restart(exception);
+  } else if (!can_continue) {
+    Close(exception);
+  } else {
+    parts_.handlers.FireAction(HandlerAction::kContinue, *exception);
+  }
+}
+
+void ExceptionHandling::Close(const std::shared_ptr<CaughtException>& exception) {
+  if (parts_.handlers.FireAction(HandlerAction::kClose, *exception)) return;
+  RunAutomaticActions(exception, true);
+  parts_.presenter.Finish();
+  parts_.ending.end_process(1);
+}
+
+void ExceptionHandling::Restart(const std::shared_ptr<CaughtException>& exception) {
+  if (parts_.handlers.FireAction(HandlerAction::kRestart, *exception)) return;
+  RunAutomaticActions(exception, true);
+  parts_.presenter.Finish();
+  // When the new instance cannot be started, this one ends all the same.
+  RestartProgram(parts_.ending.executable, parts_.ending.command_line, parts_.times.Get());
+  parts_.ending.end_process(2);
+}
+
+void ExceptionHandling::RunAutomaticActions(const std::shared_ptr<CaughtException>& exception,
+                                            bool waiting) {
+  const SettingsOverlay& settings = exception->Settings();
+  HandlingState& state = exception->Handling();
+  const bool wants_complete = exception->HasCriticalReportCallback() ||
+                              (parts_.handlers.HasPhaseHandlers(4) && state.call_handlers);
+  if (wants_complete && exception->Facts().create_bug_report) {
+    const bool please_wait = settings.ReadBoolean("PlWaitBox") && !exception->Report().Complete();
+    if (please_wait) parts_.presenter.ShowPleaseWait(*exception);
+    ComposeBugReport(*exception, true);
+    if (please_wait) parts_.presenter.EndPleaseWait();
+  }
+  parts_.channel.NoteProgress();
+  if (settings.ReadBoolean("AutoSave") &&
+      !(settings.ReadBoolean("AutoSaveIfNotSent") && state.report_sent) &&
+      !state.first_automatic_save_done.exchange(true) &&
+      !parts_.handlers.FireAction(HandlerAction::kSave, *exception)) {
+    // An exception whose filter switched the report off has nothing to save.
+    const std::string report = ComposeBugReport(*exception, true);
+    if (!report.empty()) parts_.report_file.Write(std::nullopt, report, nullptr, *exception, true);
+  }
+  if (waiting && send_) {
+    send_->Wait();
+    send_.reset();
+  }
+}
+
+void ExceptionHandling::SendAutomatically(const std::shared_ptr<CaughtException>& exception,
+                                          const std::string& report) {
+  const SettingsOverlay& settings = exception->Settings();
+  if (settings.ReadBoolean("AutoSend") && parts_.sender != nullptr &&
+      !parts_.handlers.FireAction(HandlerAction::kSend, *exception)) {
+    SendRequest request;
+    request.report = report;
+    if (exception->Handling().attach_screenshot) request.screenshot = screenshot_;
+    request.hidden = !settings.ReadBoolean("AutoSendBox");
+    request.on_sent = [exception] { exception->Handling().report_sent = true; };
+    send_ = parts_.sender->Send(exception, std::move(request));
+  }
+  if (settings.ReadBoolean("AutoClip") && parts_.put_on_clipboard) parts_.put_on_clipboard(report);
+}
+
+void ExceptionHandling::KeepEmergencyReport(CaughtException& exception, const std::string& text) {
+  const std::vector<std::string> paths = parts_.report_file.AutomaticPaths(exception.Settings());
+  parts_.emergency.Update(paths.empty() ? std::string() : paths.front(), text);
+}
+
+}  // namespace userdb::crash

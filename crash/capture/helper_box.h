@@ -1,0 +1,63 @@
+// The show step of a window program: the crash helper (a program of ours beside the
+// executable) draws the box while the handling thread waits for the user's command. The
+// helper is started when the handling of an exception begins and quits when it ends; it is
+// told the box's texts, the report again after every change, and answers with the command.
+// A helper that does not start or dies leaves the decision to the rules of the handling.
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "crash/capture/exception_presenter.h"
+#include "crash/helper/helper_protocol.h"
+#include "platform/unique_fd.h"
+
+namespace userdb::crash {
+
+// The crash helper's file beside the running executable.
+std::string HelperProgramPath();
+
+// The line breaks of a message in a box: wherever a "." is followed by a blank, scanning
+// from 10 characters before its end back to its 20th, the blank becomes CR LF.
+std::string BoxLineBreaks(std::string text);
+
+class HelperBox : public ExceptionPresenter {
+ public:
+  explicit HelperBox(std::string helper_path = HelperProgramPath());
+  ~HelperBox() override;
+
+  UserDecision Show(CaughtException& exception) override;
+  void ShowMessage(std::string_view caption, std::string_view text) override;
+  void ShowPleaseWait(CaughtException& exception) override;
+  void EndPleaseWait() override;
+  void SetHeartbeat(std::function<void()> heartbeat) override { heartbeat_ = std::move(heartbeat); }
+  void Prepare() override { Start(); }
+  void Finish() override { Stop(); }
+
+  // For tests and benchmarks: the moment the helper last said its window is shown.
+  std::optional<std::chrono::steady_clock::time_point> LastShown() const { return last_shown_; }
+
+ private:
+  bool Start();
+  void Stop();
+  bool Send(const HelperMessage& message);
+  // The next message of the helper; none when it is gone.
+  std::optional<HelperMessage> Receive();
+  // Waits for the helper's command.
+  std::optional<std::string> AwaitCommand();
+
+  const std::string helper_path_;
+  std::function<void()> heartbeat_;
+  pid_t helper_ = 0;
+  platform::UniqueFd helper_socket_;  // the helper's standard input and output
+  HelperMessageReader reader_;
+  std::mutex send_mutex_;
+  std::optional<std::chrono::steady_clock::time_point> last_shown_;
+};
+
+}  // namespace userdb::crash

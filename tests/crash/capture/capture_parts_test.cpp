@@ -1,0 +1,149 @@
+// The capture's pieces that need no running crash reporter: class chains, filters, the
+// exception-time rule, the signal texts, the box's line breaks and the helper protocol.
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <stdexcept>
+
+#include "crash/capture/exception_filter.h"
+#include "crash/capture/exception_object.h"
+#include "crash/capture/exception_times.h"
+#include "crash/capture/helper_box.h"
+#include "crash/capture/signal_exception.h"
+#include "crash/helper/helper_protocol.h"
+#include "platform/exception.h"
+
+namespace userdb::crash {
+
+namespace {
+
+namespace outer::inner {
+class EDBEditError : public Exception {
+ public:
+  EDBEditError() : Exception("edit") {}
+};
+class EDerivedEdit : public EDBEditError {};
+struct Mixin {
+  virtual ~Mixin() = default;
+};
+class EBoth : public Mixin, public EDerivedEdit {};
+}  // namespace outer::inner
+
+TEST(ClassChain, RunsFromTheClassToItsRootsWithoutNamespaces) {
+  EXPECT_EQ(ClassChainOf(typeid(outer::inner::EDerivedEdit)),
+            (std::vector<std::string>{"EDerivedEdit", "EDBEditError", "Exception", "exception"}));
+  EXPECT_EQ(ClassChainOf(typeid(outer::inner::EBoth)),
+            (std::vector<std::string>{"EBoth", "Mixin", "EDerivedEdit", "EDBEditError", "Exception",
+                                      "exception"}));
+  EXPECT_EQ(ClassChainOf(typeid(int)), (std::vector<std::string>{"int"}));
+}
+
+TEST(ClassChain, ReadsTheThrownObjectAndItsMessage) {
+  const auto failure = std::make_exception_ptr(outer::inner::EDerivedEdit());
+  const ThrownObject thrown = ThrownObjectOf(failure);
+  ASSERT_NE(thrown.type, nullptr);
+  EXPECT_EQ(ClassNameOf(*thrown.type), "EDerivedEdit");
+  EXPECT_EQ(MessageOf(failure), "edit");
+  EXPECT_EQ(MessageOf(std::make_exception_ptr(std::out_of_range("range"))), "range");
+  EXPECT_EQ(MessageOf(std::make_exception_ptr(7)), "");
+}
+
+TEST(ExceptionFilter, SplitsItsClassListAtCommasAndTrims) {
+  EXPECT_EQ(FilterClasses(" EDBEditError ,  EOther,,"),
+            (std::vector<std::string>{"EDBEditError", "EOther"}));
+  EXPECT_TRUE(FilterClasses("  ").empty());
+}
+
+TEST(ExceptionTimes, TheRuleHoldsForTenExceptionsWithinNSeconds) {
+  struct Case {
+    int32_t n;
+    int added;  // exceptions, one a second, the last at 1000
+    int64_t now;
+    bool holds;
+  };
+  const Case cases[] = {
+      {0, 10, 1000, false}, {1, 0, 1000, true},  {20, 10, 1000, true}, {20, 9, 1000, false},
+      {5, 10, 1000, false}, {9, 10, 1000, true}, {20, 12, 1000, true}, {20, 10, 1030, false},
+  };
+  for (const Case& c : cases) {
+    ExceptionTimes times;
+    for (int i = c.added - 1; i >= 0; --i) times.Add(1000 - i);
+    EXPECT_EQ(times.RuleHolds(c.n, c.now), c.holds) << c.n << " " << c.added << " " << c.now;
+  }
+}
+
+TEST(ExceptionTimes, KeepsTheNewestTenNewestFirst) {
+  ExceptionTimes times;
+  for (int64_t t = 1; t <= 12; ++t) times.Add(t);
+  EXPECT_EQ(times.Get(), (ExceptionTimes::Table{12, 11, 10, 9, 8, 7, 6, 5, 4, 3}));
+}
+
+TEST(SignalException, NamesTheFaultInGermanWithSixteenDigitAddresses) {
+  struct Case {
+    SignalFacts facts;
+    std::string class_name;
+    std::string message;
+  };
+  const Case cases[] = {
+      {{SIGSEGV, SEGV_MAPERR, 0x55d0c1a2b3c4, 0, false, "userdb-transform"},
+       "EAccessViolation",
+       "Zugriffsverletzung bei Adresse 000055d0c1a2b3c4 in Modul 'userdb-transform'. Lesen von "
+       "Adresse 0000000000000000."},
+      {{SIGSEGV, SEGV_ACCERR, 0x10, 0x20, true, "m.so"},
+       "EAccessViolation",
+       "Zugriffsverletzung bei Adresse 0000000000000010 in Modul 'm.so'. Schreiben von Adresse "
+       "0000000000000020."},
+      {{SIGFPE, FPE_INTDIV, 0x10, 0, false, "m"},
+       "EDivByZero",
+       "Division durch Null bei Adresse 0000000000000010 in Modul 'm'."},
+      {{SIGILL, ILL_ILLOPC, 0x10, 0, false, ""},
+       "EIllegalInstruction",
+       "Ung\xFCltige Anweisung bei Adresse 0000000000000010."},
+      {{SIGABRT, 0, 0x10, 0, false, "libc.so.6"},
+       "EProgramAbort",
+       "Programmabbruch bei Adresse 0000000000000010 in Modul 'libc.so.6'."},
+  };
+  for (const Case& c : cases) {
+    const ExceptionObject object = SignalExceptionObject(c.facts);
+    EXPECT_EQ(object.class_chain, (std::vector<std::string>{c.class_name, "VostrelException"}));
+    EXPECT_EQ(object.message, c.message);
+  }
+}
+
+TEST(BoxLineBreaks, BreaksAfterSentencesAwayFromTheEnds) {
+  EXPECT_EQ(BoxLineBreaks("Zugriffsverletzung bei Adresse 1. Lesen von Adresse 0000000000."),
+            "Zugriffsverletzung bei Adresse 1.\r\nLesen von Adresse 0000000000.");
+  EXPECT_EQ(BoxLineBreaks("Kurz. Text."), "Kurz. Text.");
+  EXPECT_EQ(BoxLineBreaks("A sentence that is long. Ends. x"), "A sentence that is long. Ends. x");
+}
+
+TEST(HelperProtocol, CarriesAnyBytesWholeEvenInPieces) {
+  HelperMessage message{"box", {}};
+  message.With("title", "userdb-transform").With("text", "Zeile 1\nZeile\xDF 2\n\n").With("e", "");
+  const std::string bytes = EncodeHelperMessage(message) + EncodeHelperMessage({"quit", {}});
+  HelperMessageReader reader;
+  std::vector<HelperMessage> got;
+  for (const char byte : bytes) {
+    reader.Feed(std::string_view(&byte, 1));
+    while (auto next = reader.Next()) got.push_back(*next);
+  }
+  ASSERT_EQ(got.size(), 2u);
+  EXPECT_EQ(got[0].verb, "box");
+  EXPECT_EQ(got[0].fields, message.fields);
+  EXPECT_EQ(got[0].Field("text"), "Zeile 1\nZeile\xDF 2\n\n");
+  EXPECT_EQ(got[1].verb, "quit");
+  EXPECT_FALSE(reader.Broken());
+}
+
+TEST(HelperProtocol, ABrokenStreamStops) {
+  for (const std::string bytes : {"box x\n", "box 1\ntitle 3\nabcX", "box 1\ntitle\n"}) {
+    HelperMessageReader reader;
+    reader.Feed(bytes);
+    EXPECT_FALSE(reader.Next().has_value());
+    EXPECT_TRUE(reader.Broken()) << bytes;
+  }
+}
+
+}  // namespace
+
+}  // namespace userdb::crash
