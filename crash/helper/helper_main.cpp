@@ -6,6 +6,9 @@
 #include <QApplication>
 #include <QStyleFactory>
 
+#include <cstring>
+
+#include "crash/helper/assistant_session.h"
 #include "crash/helper/helper_session.h"
 
 int main(int argc, char** argv) {
@@ -16,6 +19,11 @@ int main(int argc, char** argv) {
   QApplication application(argc, argv);
   QApplication::setStyle(QStyleFactory::create("Fusion"));
   QApplication::setQuitOnLastWindowClosed(false);
+  if (argc == 2 && std::strcmp(argv[1], userdb::crash::kAssistantArgument) == 0) {
+    userdb::crash::AssistantSession assistants(
+        STDIN_FILENO, STDOUT_FILENO, qEnvironmentVariable("USERDB_CRASH_ASSISTANT_DESCRIBE"));
+    return QApplication::exec();
+  }
   userdb::crash::HelperSession session(STDIN_FILENO, STDOUT_FILENO);
   return QApplication::exec();
 }

@@ -60,6 +60,11 @@ inline constexpr std::string_view kContinue = "continue";
 inline constexpr std::string_view kRestart = "restart";
 inline constexpr std::string_view kClose = "close";
 inline constexpr std::string_view kOk = "ok";
+
+// A report assistant: "assistant" from the crash reporter, "assistant-end" from the helper
+// once its last page closed (see assistant_request.h).
+inline constexpr std::string_view kAssistant = "assistant";
+inline constexpr std::string_view kAssistantEnd = "assistant-end";
 }  // namespace helper
 
 }  // namespace userdb::crash
