@@ -15,6 +15,7 @@
 
 #include "crash/capture/report_assistant.h"
 #include "crash/config/tools/settings_source.h"
+#include "crash/report/report_folders.h"
 #include "crash/send/bitmap_file.h"
 #include "tests/crash/capture/failing_program.h"
 #include "tests/crash/send/fake_desktop.h"
@@ -251,6 +252,80 @@ TEST_F(AssistantWindowsTest, TheScreenshotIsEditedInTheDesktopsProgramAndItsAtta
   EXPECT_FALSE(exception_->Handling().attach_screenshot);
   EXPECT_FALSE(std::filesystem::exists(bitmap));
 }
+
+// The send that follows the send assistant, with a fake mail program and mail handler.
+struct SendCase {
+  std::string name;
+  bool uncheck_screenshot = false;
+  int mail_program_status = 0;  // 3: no mail program
+  std::string mail_handler;     // what xdg-mime names; empty: none
+  std::vector<std::string> attached;
+  bool failure_shown = false;
+};
+
+class SendAfterAssistantTest : public AssistantWindowsTest,
+                               public ::testing::WithParamInterface<SendCase> {};
+
+TEST_P(SendAfterAssistantTest, SendsWhatTheUserLeftAttached) {
+  const SendCase& send_case = GetParam();
+  desktop_.Program("xdg-email", send_case.mail_program_status);
+  desktop_.Program("xdg-mime", 0, send_case.mail_handler);
+  mkdir((base_.Path() + "/mail").c_str(), 0700);
+  TemporaryFolder temporary(base_.Path() + "/mail/userdb-transform.Quorvex");
+  const BugReportFileWriter report_file(
+      ReportFolders{base_.Path() + "/program/", base_.Path() + "/state/"});
+  std::filesystem::create_directories(base_.Path() + "/program");
+  test_support::RecordingMessageBox box;
+  const ReportSender sender({temporary, report_file, box, nullptr, desktop_.Programs()});
+  screenshot_ = ScreenImage(64, 48, PixelOf(10, 200, 10));
+  exception_->Handling().attach_screenshot = true;
+  helper_.emplace(base_.Path() + "/config", Describe(), desktop_.Programs().search_path);
+  parts_.emplace(AssistantParts{cache_, screenshot_, base_.Path() + "/tmp/", helper_->Channel()});
+  auto sent = std::async(std::launch::async, [&] {
+    return SendWithAssistant(
+        exception_, *parts_, sender, [] { return std::string("the report\r\n"); }, false);
+  });
+  ASSERT_TRUE(PageShows({"page 1 of 3 ContactForm"}));
+  ContinueContactPage(Window());
+  ASSERT_TRUE(PageShows({"page 2 of 3 DetailsForm"}));
+  Type(Window(), "it broke");
+  Keys(Window(), "Tab Return");
+  ASSERT_TRUE(PageShows({"page 3 of 3 ScrShotForm"}));
+  if (send_case.uncheck_screenshot) {
+    Keys(Window(), "shift+Tab shift+Tab space");
+    ASSERT_TRUE(PageShows({"AttachCheck enabled=1 checked=0"}));
+    Keys(Window(), "Tab Tab Return");
+  } else {
+    Keys(Window(), "Return");
+  }
+  ASSERT_EQ(sent.wait_for(std::chrono::seconds(30)), std::future_status::ready);
+  std::optional<SendHandle> handle = sent.get();
+  ASSERT_TRUE(handle);
+  handle->Wait();
+
+  const auto arguments = desktop_.ArgumentsOf("xdg-email");
+  ASSERT_TRUE(arguments);
+  std::vector<std::string> attached;
+  for (size_t index = 0; index + 1 < arguments->size(); ++index) {
+    if ((*arguments)[index] == "--attach")
+      attached.push_back(std::filesystem::path((*arguments)[index + 1]).filename());
+  }
+  EXPECT_EQ(attached, send_case.attached);
+  const std::vector<test_support::ShownMessage> shown = box.Shown();
+  EXPECT_EQ(!shown.empty() && shown.front().text ==
+                                  "Sorry, das Senden des Fehlerberichts per E-Mail hat nicht "
+                                  "funktioniert!",
+            send_case.failure_shown);
+  EXPECT_EQ(exception_->Handling().report_sent.load(), !send_case.failure_shown);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SendAfterAssistantTest,
+    ::testing::Values(
+        SendCase{"BothAttachments", false, 0, "", {"bugreport.txt", "screenshot.png"}, false},
+        SendCase{"ScreenshotUnchecked", true, 0, "", {"bugreport.txt"}, false},
+        SendCase{"NoMailProgramNorHandler", true, 3, "", {"bugreport.txt"}, true}),
+    [](const auto& test_case) { return test_case.param.name; });
 
 }  // namespace
 
