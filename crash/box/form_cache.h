@@ -27,9 +27,13 @@ class FormCache {
   // ended with continue, replacing earlier entries of the same names.
   void Update(const std::vector<AssistantPage>& pages);
 
- private:
+  // One entry, replacing an earlier one of the same name; and every entry in the order
+  // they were first stored. The crash helper draws the pages in a process of its own and
+  // gets the entries from here.
   void Put(const std::string& name, std::string value);
+  const std::vector<std::pair<std::string, std::string>>& Entries() const { return entries_; }
 
+ private:
   std::vector<std::pair<std::string, std::string>> entries_;
 };
 

@@ -68,6 +68,11 @@ inline constexpr std::string_view kSave = "save";
 inline constexpr std::string_view kSend = "send";
 inline constexpr std::string_view kPrint = "print";
 inline constexpr std::string_view kOk = "ok";
+
+// A report assistant: "assistant" from the crash reporter, "assistant-end" from the helper
+// once its last page closed (see assistant_request.h).
+inline constexpr std::string_view kAssistant = "assistant";
+inline constexpr std::string_view kAssistantEnd = "assistant-end";
 }  // namespace helper
 
 }  // namespace userdb::crash
