@@ -50,17 +50,7 @@ void AssistantSession::Perform(const HelperMessage& message) {
 }
 
 void AssistantSession::Send(const HelperMessage& message) {
-  const std::string bytes = EncodeHelperMessage(message);
-  size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t written = write(output_, bytes.data() + done, bytes.size() - done);
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) {
-      QApplication::exit(1);
-      return;
-    }
-    done += static_cast<size_t>(written);
-  }
+  if (!WriteHelperMessage(output_, message)) QApplication::exit(1);
 }
 
 }  // namespace userdb::crash

@@ -1,5 +1,8 @@
 #include "crash/helper/helper_protocol.h"
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <charconv>
 
 namespace userdb::crash {
@@ -84,6 +87,18 @@ std::optional<HelperMessage> HelperMessageReader::Next() {
   }
   buffer_.erase(0, position);
   return message;
+}
+
+bool WriteHelperMessage(int fd, const HelperMessage& message) {
+  const std::string bytes = EncodeHelperMessage(message);
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t written = write(fd, bytes.data() + done, bytes.size() - done);
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return false;
+    done += static_cast<size_t>(written);
+  }
+  return true;
 }
 
 }  // namespace userdb::crash

@@ -32,6 +32,9 @@ struct HelperMessage {
 
 std::string EncodeHelperMessage(const HelperMessage& message);
 
+// Writes the message whole to `fd` (a blocking pipe or socket); false when that failed.
+bool WriteHelperMessage(int fd, const HelperMessage& message);
+
 // Takes the bytes as they come and hands out whole messages.
 class HelperMessageReader {
  public:
