@@ -69,7 +69,8 @@ struct TableReader {
       if (record.Failed()) return;
       if (filter == 0) handler.cleanup = true;
       if (filter > 0) handler.catches.push_back(TypeInfo(filter));
-      // A negative filter is an exception specification: no clause of the pad's.
+      // A negative filter lists the types a function may let through (a dynamic
+      // exception list): no clause of the pad's.
       if (next == 0) return;
       at = next_field + static_cast<uintptr_t>(next);
     }

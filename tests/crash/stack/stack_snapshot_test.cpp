@@ -83,24 +83,31 @@ class StackSnapshotTest : public ::testing::Test {
     room = nullptr;
   }
 
+  // A thread blocked in its chain until release_, whose signal handler has taken its snapshot
+  // into handler_room_.
+  std::thread SnapshotOfABlockedThread() {
+    std::atomic<uintptr_t> top{0};
+    std::thread blocked([&] {
+      top = OwnStackTop();
+      stacktest::BlockingOuter(waiting_, release_);
+    });
+    while (!waiting_) std::this_thread::yield();
+    handler_room_.top = top;
+    pthread_kill(blocked.native_handle(), SIGRTMIN + kSnapshotSignalOffset);
+    while (!handler_room_.done) std::this_thread::yield();
+    return blocked;
+  }
+
   ExecutableRanges code_;
   HandlerRoom handler_room_;
+  std::atomic<bool> waiting_{false}, release_{false};
   struct sigaction previous_ {};
 };
 
 // A thread stopped in its chain records every return address of the chain, the frames of
 // frame-pointer code marked, without allocating; the trace of the snapshot then names them.
 TEST_F(StackSnapshotTest, AStoppedThreadRecordsItsChainInItsSignalHandler) {
-  std::atomic<bool> waiting{false}, release{false};
-  std::atomic<uintptr_t> top{0};
-  std::thread blocked([&] {
-    top = OwnStackTop();
-    stacktest::BlockingOuter(waiting, release);
-  });
-  while (!waiting) std::this_thread::yield();
-  handler_room_.top = top;
-  pthread_kill(blocked.native_handle(), SIGRTMIN + kSnapshotSignalOffset);
-  while (!handler_room_.done) std::this_thread::yield();
+  std::thread blocked = SnapshotOfABlockedThread();
 
   SymbolLookup symbols;
   FunctionList functions;
@@ -108,12 +115,12 @@ TEST_F(StackSnapshotTest, AStoppedThreadRecordsItsChainInItsSignalHandler) {
   const TDAPreStackItem snapshot{std::span(handler_room_.items.data(), handler_room_.count)};
   TraceRequest request;
   request.current_address = handler_room_.registers.value[kDwarfReturnAddress];
-  request.top = top;
+  request.top = handler_room_.top;
   request.bottom = handler_room_.registers.value[kDwarfRsp];
   request.frame_pointer = handler_room_.registers.value[kDwarfRbp];
   request.snapshot = &snapshot;
   const TraceResult result = TraceStack(request, {symbols, functions, routines});
-  release = true;
+  release_ = true;
   blocked.join();
 
   EXPECT_EQ(handler_room_.allocations, 0u);
@@ -137,17 +144,8 @@ TEST_F(StackSnapshotTest, AStoppedThreadRecordsItsChainInItsSignalHandler) {
 // A copy of the stack made at a moment gives that moment's snapshot after the thread has gone
 // on and ended: the values come from the copy, not from the memory the stack occupied.
 TEST_F(StackSnapshotTest, ASavedStackGivesTheSnapshotOfTheMomentItWasSaved) {
-  std::atomic<bool> waiting{false}, release{false};
-  std::atomic<uintptr_t> top{0};
-  std::thread blocked([&] {
-    top = OwnStackTop();
-    stacktest::BlockingOuter(waiting, release);
-  });
-  while (!waiting) std::this_thread::yield();
-  handler_room_.top = top;
-  pthread_kill(blocked.native_handle(), SIGRTMIN + kSnapshotSignalOffset);
-  while (!handler_room_.done) std::this_thread::yield();
-  release = true;
+  std::thread blocked = SnapshotOfABlockedThread();
+  release_ = true;
   blocked.join();
   ASSERT_GT(handler_room_.saved_size, 0u);
 
