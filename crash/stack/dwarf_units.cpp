@@ -76,8 +76,36 @@ class CodeSegments {
   std::vector<std::pair<uint64_t, uint64_t>> ranges_;
 };
 
+// The code ranges a unit claims. libdw sorts a unit's rows by address and puts a sequence's
+// end before a row at the same address; a row that a compiler left at the very end of a
+// sequence (the end of a function's cold part) thus seems to start the next sequence, which
+// would stretch over the code of other units up to that sequence's end. Rows outside the
+// unit's ranges are such strays.
+class UnitRanges {
+ public:
+  explicit UnitRanges(Dwarf_Die& unit) {
+    Dwarf_Addr base = 0, low = 0, high = 0;
+    for (ptrdiff_t offset = 0; (offset = dwarf_ranges(&unit, offset, &base, &low, &high)) > 0;) {
+      if (low < high) ranges_.push_back({low, high});
+    }
+  }
+
+  const std::vector<std::pair<uint64_t, uint64_t>>& All() const { return ranges_; }
+
+  // A unit that names no ranges is taken at its line table's word.
+  bool Claim(uint64_t address) const {
+    return ranges_.empty() || std::any_of(ranges_.begin(), ranges_.end(), [&](const auto& range) {
+             return address >= range.first && address < range.second;
+           });
+  }
+
+ private:
+  std::vector<std::pair<uint64_t, uint64_t>> ranges_;
+};
+
 std::vector<Sequence> LineSequences(Dwarf_Die& unit, const CodeSegments& code) {
   std::vector<Sequence> sequences;
+  const UnitRanges claimed(unit);
   Dwarf_Lines* lines = nullptr;
   size_t count = 0;
   if (dwarf_getsrclines(&unit, &lines, &count) != 0) return sequences;
@@ -103,6 +131,7 @@ std::vector<Sequence> LineSequences(Dwarf_Die& unit, const CodeSegments& code) {
       current = {};
       continue;
     }
+    if (!claimed.Claim(address)) continue;
     const char* file = dwarf_linesrc(line, nullptr, nullptr);
     current.rows.push_back(
         {address, {file != nullptr ? file : "", static_cast<uint32_t>(std::max(number, 0))}});
@@ -257,10 +286,9 @@ void AddSequence(const std::vector<Placed>& placed, uint64_t end, SymbolData& sy
 void AddUnitRanges(Dwarf_Die& unit, const CodeSegments& code, SymbolData& symbols) {
   const char* name = dwarf_diename(&unit);
   const std::string unit_name = userdb::platform::FileNamePart(name != nullptr ? name : "");
-  Dwarf_Addr base = 0, low = 0, high = 0;
-  for (ptrdiff_t offset = 0; (offset = dwarf_ranges(&unit, offset, &base, &low, &high)) > 0;) {
-    if (low < high && code.Hold(low))
-      symbols.segments.push_back({low, high - low, unit_name, true, false});
+  const UnitRanges ranges(unit);
+  for (const auto& [low, high] : ranges.All()) {
+    if (code.Hold(low)) symbols.segments.push_back({low, high - low, unit_name, true, false});
   }
 }
 

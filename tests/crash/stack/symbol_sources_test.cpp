@@ -139,6 +139,25 @@ TEST(SymbolSourcesTest, UnitsAndLinesBelongToTheFunctionsSource) {
   }
 }
 
+// A row that the line table leaves at the end of a cold part does not stretch that unit over
+// the code that follows it.
+TEST(SymbolSourcesTest, ARowAtTheEndOfAColdPartStaysInItsUnit) {
+  const auto table = TableOfFile(SYMTEST_COLD_PART);
+  ASSERT_TRUE(table->Valid());
+  const uintptr_t next = FindPublicByName(*table, true, "next_unit.c", true, "next_function");
+  ASSERT_NE(next, 0u);
+  for (uintptr_t address = next; address < next + 7; ++address) {
+    const TableLocation location = LocationInfo(*table, address);
+    EXPECT_EQ(location.unit, "next_unit.c") << std::hex << address;
+    EXPECT_EQ(location.public_name, "next_function");
+  }
+  EXPECT_EQ(LocationInfo(*table, next + 1).line, 79);
+  const uintptr_t cold = FindPublicByName(*table, true, "cold_part_unit.c", true, "cold_part");
+  ASSERT_NE(cold, 0u);
+  EXPECT_EQ(LocationInfo(*table, cold + 2).unit, "cold_part_unit.c");
+  EXPECT_EQ(LocationInfo(*table, cold + 2).line, 509);
+}
+
 // The stripped map library with its own map, and the stripped DWARF library with its packed
 // symbols, under other names.
 TEST(SymbolSourcesTest, FilesBesideTheModule) {
