@@ -16,6 +16,7 @@
 #include "crash/capture/freeze_watchdog.h"
 #include "crash/capture/handling_thread.h"
 #include "crash/capture/helper_box.h"
+#include "crash/capture/helper_notices.h"
 #include "crash/capture/restart_hand_over.h"
 #include "crash/capture/thread_pause.h"
 #include "crash/capture/thread_top.h"
@@ -66,9 +67,10 @@ CrashReporter::Capture::Capture(CrashReporter& owner, ProgramForm /*form*/)
     : reporter(owner),
       report_file(owner.folders_),
       pause({}),
-      sender(std::make_unique<ReportSender>(SendServices{owner.temporary_folder_, report_file,
-                                                         owner.box_, nullptr,
-                                                         MailPrograms::FromEnvironment()})),
+      sender(std::make_unique<ReportSender>(SendServices{
+          owner.temporary_folder_, report_file,
+          owner.notices_ ? static_cast<platform::MessageBox&>(*owner.notices_) : owner.box_,
+          owner.notices_.get(), MailPrograms::FromEnvironment()})),
       capture(
           channel, owner.threads_.MainThread(), [this] { reserve.Release(); },
           [this] { reserve.Take(); }, [] { EndProcessAtOnce(1); }),
@@ -104,6 +106,8 @@ CrashReporter::CrashReporter(ProgramForm form, SymbolSourceOptions symbol_source
       presenter_(form == ProgramForm::kWindow
                      ? std::unique_ptr<ExceptionPresenter>(std::make_unique<HelperBox>())
                      : std::make_unique<ConsoleForm>()),
+      notices_(form == ProgramForm::kWindow ? std::make_unique<HelperNotices>(HelperProgramPath())
+                                            : nullptr),
       temporary_folder_(TemporaryFolder::ProcessPath()),
       trace_requests_(*this, threads_) {
   services_.threads = &threads_;

@@ -61,6 +61,8 @@
 
 namespace userdb::crash {
 
+class HelperNotices;
+
 // How the program shows a caught exception: a window program through the crash helper's
 // box, a console program on standard error.
 enum class ProgramForm { kWindow, kConsole };
@@ -161,6 +163,7 @@ class CrashReporter : public TraceTarget {
   std::mutex clipboard_mutex_;
   std::function<void(const std::string&)> put_on_clipboard_;
   std::unique_ptr<ExceptionPresenter> presenter_;
+  std::unique_ptr<HelperNotices> notices_;  // a window program's send messages; else none
   TemporaryFolder temporary_folder_;
   ExceptionTimes times_;
   ExceptionHandlers handlers_;

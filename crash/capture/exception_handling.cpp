@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "crash/capture/box_report_commands.h"
 #include "crash/capture/exception_capture.h"
 #include "crash/capture/exception_filter.h"
 #include "crash/capture/restart_hand_over.h"
@@ -61,7 +62,6 @@ void EndProcessAtOnce(int exit_code) {
 
 ExceptionHandling::ExceptionHandling(HandlingParts parts) : parts_(std::move(parts)) {
   if (!parts_.ending.end_process) parts_.ending.end_process = &EndProcessAtOnce;
-  parts_.presenter.SetReportFile(parts_.report_file);
 }
 
 void ExceptionHandling::Handle(const CaptureRequest& request) {
@@ -164,7 +164,13 @@ void ExceptionHandling::Run(const CaptureRequest& request, const ExceptionDetail
         exception->RegisterReportCallback(&automatic, true);
       }
       NoteAutomaticRules(*exception);
+      BoxReportCommands commands(
+          exception, ReportCommandParts{parts_.handlers, form_cache_, screenshot_,
+                                        parts_.temporary_folder, parts_.report_file, parts_.sender,
+                                        [this](SendHandle send) { KeepSend(std::move(send)); }});
+      parts_.presenter.SetReportCommands(&commands);
       decision = parts_.presenter.Show(*exception);
+      parts_.presenter.SetReportCommands(nullptr);
     }
     Decide(exception, decision);
     if (!handled) RunAutomaticActions(exception, false);
@@ -252,10 +258,18 @@ void ExceptionHandling::RunAutomaticActions(const std::shared_ptr<CaughtExceptio
     const std::string report = ComposeBugReport(*exception, true);
     if (!report.empty()) parts_.report_file.Write(std::nullopt, report, nullptr, *exception, true);
   }
-  if (waiting && send_) {
-    send_->Wait();
-    send_.reset();
+  if (waiting) {
+    for (SendHandle& send : sends_) send.Wait();
+    sends_.clear();
   }
+}
+
+void ExceptionHandling::KeepSend(SendHandle send) {
+  // Sends that ended need no waiting for.
+  std::erase_if(sends_, [](SendHandle& kept) {
+    return kept.WaitFor(std::chrono::milliseconds(0)).has_value();
+  });
+  sends_.push_back(std::move(send));
 }
 
 void ExceptionHandling::SendAutomatically(const std::shared_ptr<CaughtException>& exception,
@@ -268,7 +282,7 @@ void ExceptionHandling::SendAutomatically(const std::shared_ptr<CaughtException>
     if (exception->Handling().attach_screenshot) request.screenshot = screenshot_;
     request.hidden = !settings.ReadBoolean("AutoSendBox");
     request.on_sent = [exception] { exception->Handling().report_sent = true; };
-    send_ = parts_.sender->Send(exception, std::move(request));
+    KeepSend(parts_.sender->Send(exception, std::move(request)));
   }
   if (settings.ReadBoolean("AutoClip") && parts_.put_on_clipboard) parts_.put_on_clipboard(report);
 }

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "crash/box/form_cache.h"
 #include "crash/capture/capture_channel.h"
 #include "crash/capture/emergency_report.h"
 #include "crash/capture/exception_handlers.h"
@@ -76,9 +77,12 @@ class ExceptionHandling {
   void SendAutomatically(const std::shared_ptr<CaughtException>& exception,
                          const std::string& report);
   void KeepEmergencyReport(CaughtException& exception, const std::string& text);
+  // Keeps a send for close and restart to wait for.
+  void KeepSend(SendHandle send);
 
   HandlingParts parts_;
-  std::optional<SendHandle> send_;
+  std::vector<SendHandle> sends_;
+  FormCache form_cache_;  // what the assistants' pages were filled with, for the next ones
   std::optional<ScreenImage> screenshot_;
 };
 

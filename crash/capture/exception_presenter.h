@@ -7,8 +7,10 @@
 #include <string>
 #include <string_view>
 
+#include "crash/capture/report_assistant.h"
 #include "crash/report/bug_report_file.h"
 #include "crash/report/caught_exception.h"
+#include "crash/send/report_saver.h"
 
 namespace userdb::crash {
 
@@ -17,6 +19,23 @@ enum class UserDecision {
   kContinue,
   kRestart,
   kClose,
+};
+
+// What the box lends its save and send: its connection to the user for the assistants, its
+// save dialog, and the complete report (waited for with its please-wait box).
+struct BoxConversation {
+  AssistantChannel channel;
+  SaveFileDialog& save_dialog;
+  std::function<std::string()> complete_report;
+};
+
+// The box's save and send, carried out by the handling while the box stays up.
+class ReportCommands {
+ public:
+  virtual ~ReportCommands() = default;
+  virtual void Send(BoxConversation& conversation) = 0;
+  // Tells whether the report was saved (or a handler took the save over).
+  virtual bool Save(BoxConversation& conversation) = 0;
 };
 
 class ExceptionPresenter {
@@ -31,8 +50,9 @@ class ExceptionPresenter {
   virtual void EndPleaseWait() = 0;
   // Called while the handling waits on the user, so that a raising thread sees it going on.
   virtual void SetHeartbeat(std::function<void()> heartbeat) = 0;
-  // Where the save command appends the report.
-  virtual void SetReportFile(const BugReportFileWriter&) {}
+  // Who carries out the box's save and send for the exception being shown; none while no
+  // box is shown (the buttons do nothing then).
+  virtual void SetReportCommands(ReportCommands*) {}
   // The handling of an exception begins (a window may take its time to come up) and ends.
   virtual void Prepare() {}
   virtual void Finish() {}

@@ -8,7 +8,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 
 #include "crash/box/box_settings.h"
 #include "crash/capture/please_wait_progress.h"
@@ -16,9 +15,8 @@
 #include "crash/helper/box_request.h"
 #include "crash/report/compose_bug_report.h"
 #include "crash/send/report_saver.h"
-#include "platform/module_section.h"
+#include "platform/message_box.h"
 #include "platform/path.h"
-#include "platform/user_folders.h"
 
 namespace userdb::crash {
 
@@ -157,7 +155,9 @@ std::optional<HelperMessage> HelperBox::Receive() {
 std::optional<std::string> HelperBox::AwaitCommand() {
   while (const auto message = Receive()) {
     if (message->verb == helper::kShown) last_shown_ = std::chrono::steady_clock::now();
-    if (message->verb == helper::kCommand) return message->Field("name");
+    // An "ok" answers a message of the crash reporter, not the box.
+    if (message->verb == helper::kCommand && message->Field("name") != helper::kOk)
+      return message->Field("name");
   }
   Stop();
   return std::nullopt;
@@ -180,8 +180,7 @@ UserDecision HelperBox::Show(CaughtException& exception) {
         (*command != helper::kSave && *command != helper::kSend && *command != helper::kPrint)) {
       break;
     }
-    // Send and print come with their assistants; save appends where the user chooses.
-    if (*command == helper::kSave) Save(exception);
+    if (*command != helper::kPrint) CarryOut(exception, *command);
   }
   exception.UnregisterReportCallback(&forwarder);
   if (!command) return UserDecision::kNone;
@@ -204,10 +203,9 @@ std::string HelperBox::CompleteReport(CaughtException& exception) {
   return report;
 }
 
-void HelperBox::Save(CaughtException& exception) {
+void HelperBox::CarryOut(CaughtException& exception, std::string_view command) {
   bool saved = false;
-  if (report_file_ != nullptr && exception.Facts().create_bug_report) {
-    const std::string report = CompleteReport(exception);
+  if (commands_ != nullptr) {
     HelperSaveDialog dialog([this](const HelperMessage& request) -> std::optional<std::string> {
       if (!Send(request)) return std::nullopt;
       while (const auto answer = Receive()) {
@@ -218,16 +216,29 @@ void HelperBox::Save(CaughtException& exception) {
       }
       return std::nullopt;
     });
-    saved = SaveReportWithDialog(
-        report, dialog,
-        platform::DesktopFolder(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME")), exception,
-        *report_file_);
+    BoxConversation conversation{
+        AssistantChannel{[this](const HelperMessage& message) { return Send(message); },
+                         [this] { return Receive(); }},
+        dialog, [this, &exception] { return CompleteReport(exception); }};
+    if (command == helper::kSave) {
+      saved = commands_->Save(conversation);
+    } else {
+      commands_->Send(conversation);
+    }
   }
-  Send(HelperMessage{std::string(helper::kSaveDone), {}}.With("saved", saved ? "1" : "0"));
+  Send(HelperMessage{std::string(helper::kActionDone), {}}.With("saved", saved ? "1" : "0"));
+}
+
+void HelperBox::ShowProgress(const ProgressRequest& request) {
+  if (Start()) Send(EncodeProgress(request));
 }
 
 void HelperBox::ShowMessage(std::string_view caption, std::string_view text) {
-  if (!Start()) return;
+  if (!Start()) {
+    // Without its window the message still reaches whoever looks.
+    platform::StandardErrorMessageBox().Show(caption, text, platform::MessageKind::kError);
+    return;
+  }
   if (Send(HelperMessage{std::string(helper::kMessage), {}}
                .With("title", std::string(caption))
                .With("text", std::string(text))

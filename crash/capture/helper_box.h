@@ -2,9 +2,10 @@
 // executable) draws the box while the handling thread waits for the user's command. The
 // helper is started when the handling of an exception begins and quits when it ends; it is
 // told what the box needs (its settings, the exception, its form), the report again after
-// every change, and answers with the command. Save is carried out here while the box stays:
-// the helper only asks the user for the file. A helper that does not start or dies leaves
-// the decision to the rules of the handling.
+// every change, and answers with the command. Save and send are carried out by the
+// handling's report commands while the box stays: the helper shows their assistants and the
+// save dialog over the same connection. A helper that does not start or dies leaves the
+// decision to the rules of the handling.
 #pragma once
 
 #include <sys/types.h>
@@ -17,8 +18,8 @@
 #include <string>
 
 #include "crash/capture/exception_presenter.h"
+#include "crash/helper/box_request.h"
 #include "crash/helper/helper_protocol.h"
-#include "crash/report/bug_report_file.h"
 #include "platform/unique_fd.h"
 
 namespace userdb::crash {
@@ -36,11 +37,13 @@ class HelperBox : public ExceptionPresenter {
   void ShowPleaseWait(CaughtException& exception) override;
   void EndPleaseWait() override;
   void SetHeartbeat(std::function<void()> heartbeat) override { heartbeat_ = std::move(heartbeat); }
-  void SetReportFile(const BugReportFileWriter& report_file) override {
-    report_file_ = &report_file;
-  }
+  void SetReportCommands(ReportCommands* commands) override { commands_ = commands; }
   void Prepare() override { Start(); }
   void Finish() override { Stop(); }
+
+  // A progress window of its own (the helper is started for it when it does not run); it
+  // stays until Finish.
+  void ShowProgress(const ProgressRequest& request);
 
   // For tests and benchmarks: the moment the helper last said its window is shown.
   std::optional<std::chrono::steady_clock::time_point> LastShown() const { return last_shown_; }
@@ -53,8 +56,8 @@ class HelperBox : public ExceptionPresenter {
   std::optional<HelperMessage> Receive();
   // Waits for the helper's command.
   std::optional<std::string> AwaitCommand();
-  // The save command: the complete report, appended to the file the user chooses.
-  void Save(CaughtException& exception);
+  // The box's save or send, carried out by the report commands over this connection.
+  void CarryOut(CaughtException& exception, std::string_view command);
   // The report complete, with the please-wait box while it is being finished.
   std::string CompleteReport(CaughtException& exception);
   // Tells the helper the report as it is now, and the please-wait box's progress.
@@ -62,7 +65,7 @@ class HelperBox : public ExceptionPresenter {
 
   const std::string helper_path_;
   std::function<void()> heartbeat_;
-  const BugReportFileWriter* report_file_ = nullptr;
+  ReportCommands* commands_ = nullptr;
   std::atomic<bool> please_wait_{false};
   pid_t helper_ = 0;
   platform::UniqueFd helper_socket_;  // the helper's standard input and output

@@ -3,9 +3,9 @@
 // the report, the form cache and the exception (sender, attach flag, edited screenshot).
 //
 // Where it fits: the box's helper session carries the "assistant" request and answer
-// (AssistantChannel over its connection); the box's "send" command calls
-// SendWithAssistant, and its "save" command calls RunReportAssistant with kSave before it
-// asks for the file, and saves nothing when that returns false.
+// (AssistantChannel over its connection); the box's report commands (box_report_commands.h)
+// call SendWithAssistant for "send", and RunReportAssistant with kSave before they ask for
+// the file for "save", which saves nothing when that returns false.
 #pragma once
 
 #include <functional>

@@ -148,4 +148,11 @@ QImage PleaseWaitPicture() {
   });
 }
 
+QImage SendingPicture() {
+  return Drawn(kBig, [](QPainter& p) {
+    p.scale(2, 2);
+    Envelope(p);
+  });
+}
+
 }  // namespace userdb::crash

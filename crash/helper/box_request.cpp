@@ -123,7 +123,8 @@ HelperMessage EncodeProgress(const ProgressRequest& request) {
     message.With("area", area.text).With("weight", std::to_string(area.weight));
   message.With("current", std::to_string(request.current_area))
       .With("position", std::to_string(request.position))
-      .With("activate", Flag(request.activate));
+      .With("activate", Flag(request.activate))
+      .With("sending", Flag(request.sending));
   return message;
 }
 
@@ -138,6 +139,7 @@ ProgressRequest DecodeProgress(const HelperMessage& message) {
   request.current_area = static_cast<int>(Number(message.Field("current")));
   request.position = static_cast<int>(Number(message.Field("position")));
   request.activate = message.Field("activate") != "0";
+  request.sending = message.Field("sending") == "1";
   return request;
 }
 

@@ -48,6 +48,7 @@ struct ProgressRequest {
   int current_area = 0;
   int position = 0;  // thousandths within the current area
   bool activate = true;
+  bool sending = false;  // the send's box (its picture) rather than the please-wait box
 };
 
 HelperMessage EncodeProgress(const ProgressRequest& request);

@@ -82,8 +82,7 @@ ExceptionBoxWindow::ExceptionBoxWindow(const BoxRequest& request, bool report_sh
     auto* button =
         new FlatButton(kind, ScreenText(request.settings.Caption(kind)),
                        cannot_continue ? CantContinuePicture() : ButtonPicture(kind), this);
-    // Sending comes with its assistant: until then the button is there but disabled.
-    button->setEnabled(buttons_.Enabled(kind) && kind != ButtonKind::kSend);
+    button->setEnabled(buttons_.Enabled(kind));
     ConnectButton(button, kind);
     flat_buttons_.push_back(button);
     if (buttons_.focused == kind) {

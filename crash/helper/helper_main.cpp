@@ -7,7 +7,6 @@
 #include <QStyleFactory>
 #include <cstring>
 
-#include "crash/helper/assistant_session.h"
 #include "crash/helper/clipboard_keeper.h"
 #include "crash/helper/helper_session.h"
 
@@ -23,12 +22,8 @@ int main(int argc, char** argv) {
   QApplication application(argc, argv);
   QApplication::setStyle(QStyleFactory::create("Fusion"));
   QApplication::setQuitOnLastWindowClosed(false);
-  if (argc == 2 && std::strcmp(argv[1], userdb::crash::kAssistantArgument) == 0) {
-    userdb::crash::AssistantSession assistants(
-        STDIN_FILENO, STDOUT_FILENO, qEnvironmentVariable("USERDB_CRASH_ASSISTANT_DESCRIBE"));
-    return QApplication::exec();
-  }
   userdb::crash::HelperSession session(STDIN_FILENO, STDOUT_FILENO,
-                                       qEnvironmentVariable("USERDB_CRASH_HELPER_DESCRIBE"));
+                                       qEnvironmentVariable("USERDB_CRASH_HELPER_DESCRIBE"),
+                                       qEnvironmentVariable("USERDB_CRASH_ASSISTANT_DESCRIBE"));
   return QApplication::exec();
 }

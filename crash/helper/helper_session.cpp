@@ -13,6 +13,7 @@
 #include <QTimer>
 #include <cerrno>
 
+#include "crash/helper/assistant_runner.h"
 #include "crash/helper/clipboard_keeper.h"
 #include "crash/helper/exception_box_window.h"
 #include "crash/helper/progress_window.h"
@@ -69,10 +70,14 @@ std::string_view CommandName(BoxCommand command) {
 
 }  // namespace
 
-HelperSession::HelperSession(int input, int output, QString description_file)
+HelperSession::~HelperSession() = default;
+
+HelperSession::HelperSession(int input, int output, QString description_file,
+                             QString assistant_description_file)
     : input_(input),
       output_(output),
       description_file_(std::move(description_file)),
+      assistant_description_file_(std::move(assistant_description_file)),
       notifier_(input, QSocketNotifier::Read),
       fonts_(ChooseBoxFonts()) {
   connect(&notifier_, &QSocketNotifier::activated, this, [this] { ReadInput(); });
@@ -108,8 +113,10 @@ void HelperSession::Perform(const HelperMessage& message) {
     ShowProgress(message);
   } else if (message.verb == helper::kSaveDialog) {
     AskForSaveFile(message);
-  } else if (message.verb == helper::kSaveDone) {
-    SaveEnded();
+  } else if (message.verb == helper::kActionDone) {
+    ActionEnded();
+  } else if (message.verb == helper::kAssistant) {
+    RunAssistant(message);
   } else if (message.verb == helper::kQuit) {
     Quit(0);
   }
@@ -135,15 +142,16 @@ void HelperSession::ShowBox(const BoxShowing& showing) {
 }
 
 void HelperSession::Chosen(BoxCommand command) {
-  if (saving_) return;
+  if (busy_) return;
   switch (command) {
     case BoxCommand::kShowReport:
       ShowBox(ShowingAfterShowReport());
       return;
     case BoxCommand::kSave:
-      saving_ = true;
+    case BoxCommand::kSend:
+      busy_ = true;
       QApplication::setOverrideCursor(Qt::WaitCursor);
-      SendCommand(helper::kSave);
+      SendCommand(CommandName(command));
       return;
     case BoxCommand::kContinue:
     case BoxCommand::kRestart:
@@ -151,7 +159,6 @@ void HelperSession::Chosen(BoxCommand command) {
       SendCommand(CommandName(command));
       if (box_) box_->CloseForGood();
       return;
-    case BoxCommand::kSend:
     case BoxCommand::kPrint:
     case BoxCommand::kNothing:
       return;
@@ -183,10 +190,30 @@ void HelperSession::AskForSaveFile(const HelperMessage& message) {
   Send(HelperMessage{std::string(helper::kSavePath), {}}.With("path", path));
 }
 
-void HelperSession::SaveEnded() {
-  // After save the arrow cursor comes back.
+void HelperSession::ActionEnded() {
+  // After save or send the arrow cursor comes back.
   while (QApplication::overrideCursor() != nullptr) QApplication::restoreOverrideCursor();
-  saving_ = false;
+  busy_ = false;
+  if (box_) box_->activateWindow();
+}
+
+void HelperSession::RunAssistant(const HelperMessage& message) {
+  if (assistant_) return;
+  // The assistant's pages take the place of the wait cursor.
+  while (QApplication::overrideCursor() != nullptr) QApplication::restoreOverrideCursor();
+  const std::optional<AssistantRequest> request = DecodeAssistantRequest(message);
+  if (!request) {
+    // A request it cannot read is one the user cannot answer: cancelled.
+    Send(EncodeAssistantAnswer({}));
+    return;
+  }
+  assistant_ = std::make_unique<AssistantRunner>(*request, assistant_description_file_,
+                                                 [this](const AssistantAnswer& answer) {
+                                                   QApplication::setOverrideCursor(Qt::WaitCursor);
+                                                   Send(EncodeAssistantAnswer(answer));
+                                                   assistant_.release()->deleteLater();
+                                                 });
+  assistant_->Start();
 }
 
 void HelperSession::ShowMessage(const HelperMessage& message) {
@@ -236,7 +263,8 @@ void HelperSession::Quit(int exit_code) {
 }
 
 void HelperSession::SendCommand(std::string_view command) {
-  if (command != helper::kOk && command != helper::kSave) {
+  // Save and send leave the box up; the box answers once with the user's decision.
+  if (command != helper::kOk && command != helper::kSave && command != helper::kSend) {
     if (box_answered_) return;
     box_answered_ = true;
   }

@@ -69,6 +69,7 @@ void ProgressWindow::Apply(const ProgressRequest& request) {
   if (!placed_ || text_changed) Place(request.activate);
   if (placed_) return;
   placed_ = true;
+  if (request.sending) picture_->setPixmap(QPixmap::fromImage(SendingPicture()));
   if (request.activate) {
     show();
     raise();

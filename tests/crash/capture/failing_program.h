@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -138,12 +139,35 @@ class FailingProgram {
   std::string Output() const { return FileText(folder_.Path() + "/out.txt"); }
   std::string Errors() const { return FileText(folder_.Path() + "/err.txt"); }
 
+  // Programs of the test's own (a fake mail program) found first on the search path.
+  void PutFirstOnSearchPath(const std::string& folder) { search_path_first_ = folder; }
+
+  // What the report assistant's page shows (its description), once it contains every one
+  // of `parts`; empty when it does not within ten seconds.
+  std::string AssistantPage(std::initializer_list<std::string> parts) const {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (std::chrono::steady_clock::now() < end) {
+      const std::string description = FileText(folder_.Path() + "/assistant.txt");
+      bool all = true;
+      for (const std::string& part : parts)
+        all = all && description.find(part) != std::string::npos;
+      if (all) return description;
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return {};
+  }
+
   void Start(const std::vector<std::string>& arguments = {}) {
     pid_ = fork();
     if (pid_ == 0) {
       setenv("XDG_CONFIG_HOME", (folder_.Path() + "/config").c_str(), 1);
       setenv("LD_PRELOAD", USERDB_FAILURE_HOOK, 1);
       setenv("USERDB_CRASH_HELPER_DESCRIBE", (folder_.Path() + "/box.txt").c_str(), 1);
+      setenv("USERDB_CRASH_ASSISTANT_DESCRIBE", (folder_.Path() + "/assistant.txt").c_str(), 1);
+      if (!search_path_first_.empty()) {
+        const char* path = std::getenv("PATH");
+        setenv("PATH", (search_path_first_ + ":" + (path != nullptr ? path : "")).c_str(), 1);
+      }
       const rlimit no_core{0, 0};
       setrlimit(RLIMIT_CORE, &no_core);
       freopen((folder_.Path() + "/out.txt").c_str(), "w", stdout);
@@ -197,6 +221,7 @@ class FailingProgram {
   TempFolder folder_;
   std::string program_;
   std::string window_;
+  std::string search_path_first_;
   pid_t pid_ = -1;
   bool ended_ = false;
 };

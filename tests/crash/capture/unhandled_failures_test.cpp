@@ -68,7 +68,7 @@ TEST(WindowFailures, AThrowInTransformCanBeContinuedAndTheWindowGoesOnWorking) {
   EXPECT_EQ(program.BoxDescription(),
             "title: userdb-transform\n"
             "text: In der Anwendung trat ein Fehler auf\n"
-            "button: Sende einen Fehlerbericht (disabled)\n"
+            "button: Sende einen Fehlerbericht\n"
             "button: Fehlerbericht speichern (focused)\n"
             "button: Fehlerbericht anzeigen\n"
             "button: Anwendung fortsetzen\n"
@@ -221,14 +221,42 @@ TEST(WindowFailures, CloseEndsWithExitCodeOneAfterTheAutomaticSave) {
   const std::string box = WaitForBox();
   ASSERT_FALSE(box.empty());
   program.BoxDescription();
-  // Back from save, past the disabled send, to the last button: close.
-  Keys(box, "shift+Tab space");
+  // Back from save, past send, to the last button: close.
+  Keys(box, "shift+Tab shift+Tab space");
   EXPECT_TRUE(Exited(program.WaitForEnd(), 1));
   EXPECT_EQ(Occurrences(program.ReportFile(), "exception number"), 1u);
 }
 
-// Save (the focused button) asks for a file in the helper's save dialog and appends the
-// complete report to it; the box stays until it is left.
+void TypeInto(const std::string& window, const std::string& text) {
+  Command("xdotool windowactivate --sync " + window + " 2>/dev/null; xdotool type --delay 30 '" +
+          text + "'");
+}
+
+// Walks a report assistant of the real box (`title`, `pages` pages) as a user does: an
+// address on the contact page, a few words on the details page, the screenshot page left
+// as it is.
+void WalkAssistant(const FailingProgram& program, const std::string& title, int pages) {
+  const std::string of = " of " + std::to_string(pages) + " ";
+  const std::string search = "--name '^" + title + "$'";
+  ASSERT_FALSE(program.AssistantPage({"page 1" + of + "ContactForm", "focus NameEdit"}).empty());
+  std::string window = WaitForWindow(search);
+  Keys(window, "Tab");
+  TypeInto(window, "ann@example.org");
+  ASSERT_FALSE(program.AssistantPage({"ContinueBtn enabled=1"}).empty());
+  Keys(window, "Tab Tab Return");
+  ASSERT_FALSE(program.AssistantPage({"page 2" + of + "DetailsForm"}).empty());
+  window = WaitForWindow(search);
+  TypeInto(window, "it broke");
+  ASSERT_FALSE(program.AssistantPage({"text=it broke"}).empty());
+  Keys(window, "Tab Return");
+  if (pages < 3) return;
+  ASSERT_FALSE(program.AssistantPage({"page 3" + of + "ScrShotForm", "focus ContinueBtn"}).empty());
+  Keys(WaitForWindow(search), "Return");
+}
+
+// Save (the focused button) runs the save assistant, asks for a file in the helper's save
+// dialog and appends the complete report, with what the assistant asked, to it; the box
+// stays until it is left.
 TEST(WindowFailures, SaveAppendsTheReportToTheChosenFile) {
   FailingProgram program(kWindowProgram);
   program.Start();
@@ -241,6 +269,7 @@ TEST(WindowFailures, SaveAppendsTheReportToTheChosenFile) {
     earlier << "kept\r\n";
   }
   Keys(box, "Return");
+  WalkAssistant(program, "Save Assistant", 2);
   const std::string dialog =
       WaitForWindow("--name '^Fehlerbericht speichern$'", std::chrono::seconds(15));
   ASSERT_FALSE(dialog.empty());
@@ -256,10 +285,119 @@ TEST(WindowFailures, SaveAppendsTheReportToTheChosenFile) {
   EXPECT_TRUE(saved.starts_with("kept\r\n")) << "appended, nothing overwritten";
   EXPECT_EQ(HeaderValue(saved, "exception class"), "TestFailure");
   EXPECT_NE(saved.find("ThrowTestFailure"), std::string::npos) << saved.substr(0, 3000);
+  EXPECT_EQ(HeaderValue(saved, "contact email"), "ann@example.org");
+  EXPECT_NE(saved.find("\r\nerror details:\r\nit broke"), std::string::npos);
   EXPECT_TRUE(WindowGone(dialog, std::chrono::seconds(5)));
   EXPECT_FALSE(WindowGone(box, std::chrono::milliseconds(200))) << "the box stays";
   Keys(box, "Escape");
   EXPECT_TRUE(WindowGone(box, std::chrono::seconds(10)));
+  EXPECT_TRUE(program.Running());
+}
+
+// A mail program of the test's own that keeps what it was given: its arguments, one per
+// line, and a copy of each attachment; after `seconds` it notes that it ended.
+std::string FakeMailProgram(const std::string& folder, int exit_status, double seconds = 0) {
+  const std::string bin = folder + "/bin";
+  std::filesystem::create_directories(bin);
+  std::filesystem::create_directories(folder + "/attached");
+  std::ofstream script(bin + "/xdg-email");
+  script << "#!/bin/sh\n"
+         << "printf '%s\\n' \"$@\" > '" << folder << "/mail-arguments.txt'\n"
+         << "while [ $# -gt 0 ]; do\n"
+         << "  if [ \"$1\" = --attach ]; then cp \"$2\" '" << folder << "/attached/'; shift; fi\n"
+         << "  shift\n"
+         << "done\n"
+         << "sleep " << seconds << "\n"
+         << "touch '" << folder << "/mail-ended'\n"
+         << "exit " << exit_status << "\n";
+  script.close();
+  std::filesystem::permissions(bin + "/xdg-email", std::filesystem::perms::owner_all);
+  // No mail handler of the desktop either: what the mail program refuses is not delivered.
+  std::ofstream query(bin + "/xdg-mime");
+  query << "#!/bin/sh\nexit 0\n";
+  query.close();
+  std::filesystem::permissions(bin + "/xdg-mime", std::filesystem::perms::owner_all);
+  return bin;
+}
+
+// Starts the program with `mail_program` first on its search path, makes it fail, and
+// sends from its box through the send assistant; the box's window, empty when none came.
+std::string SendFromTheBox(FailingProgram& program, const std::string& mail_program) {
+  program.PutFirstOnSearchPath(mail_program);
+  program.Start();
+  program.Transform(program.FailingInput("throw"));
+  const std::string box = WaitForBox();
+  if (box.empty()) return box;
+  Keys(box, "shift+Tab space");
+  WalkAssistant(program, "Send Assistant", 3);
+  return box;
+}
+
+// Send (the first button) runs the send assistant and hands the mail to the desktop's mail
+// program with the bug report and the screenshot of the program's window attached; the box
+// stays, and close then ends the program.
+TEST(WindowFailures, SendHandsTheReportAndTheScreenshotToTheMailProgram) {
+  FailingProgram program(kWindowProgram);
+  const std::string box = SendFromTheBox(program, FakeMailProgram(program.Folder(), 0));
+  ASSERT_FALSE(box.empty());
+  const std::string arguments_file = program.Folder() + "/mail-arguments.txt";
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+  while (FileText(arguments_file).empty() && std::chrono::steady_clock::now() < end)
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  const std::string arguments = FileText(arguments_file);
+  EXPECT_NE(arguments.find("--subject\nFehlerbericht der Anwendung userdb-transform\n"),
+            std::string::npos)
+      << arguments;
+  EXPECT_NE(arguments.find("/bugreport.txt\n"), std::string::npos) << arguments;
+  EXPECT_NE(arguments.find("/screenshot.png\n"), std::string::npos) << arguments;
+
+  const std::string attached = FileText(program.Folder() + "/attached/bugreport.txt");
+  EXPECT_EQ(HeaderValue(attached, "exception class"), "TestFailure");
+  EXPECT_EQ(HeaderValue(attached, "contact email"), "ann@example.org");
+  EXPECT_NE(attached.find("\r\nerror details:\r\nit broke"), std::string::npos);
+  EXPECT_NE(attached.find("ThrowTestFailure"), std::string::npos);
+  const std::string picture = FileText(program.Folder() + "/attached/screenshot.png");
+  EXPECT_TRUE(picture.starts_with("\x89PNG\r\n\x1a\n")) << picture.size();
+  EXPECT_EQ(Command("pngcheck -q '" + program.Folder() + "/attached/screenshot.png'; echo $?"),
+            "0");
+
+  EXPECT_FALSE(WindowGone(box, std::chrono::milliseconds(200))) << "the box stays";
+  // From send, the first button, back to the last: close.
+  Keys(box, "shift+Tab space");
+  EXPECT_TRUE(Exited(program.WaitForEnd(), 1));
+}
+
+// A send runs in the background while the user goes on; close waits for it, so that the
+// mail program is not cut off.
+TEST(WindowFailures, CloseWaitsForASendInTheBackground) {
+  FailingProgram program(kWindowProgram);
+  const std::string box = SendFromTheBox(program, FakeMailProgram(program.Folder(), 0, 2));
+  ASSERT_FALSE(box.empty());
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+  while (FileText(program.Folder() + "/mail-arguments.txt").empty() &&
+         std::chrono::steady_clock::now() < end) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  ASSERT_FALSE(std::filesystem::exists(program.Folder() + "/mail-ended"));
+  Keys(box, "shift+Tab space");
+  EXPECT_TRUE(Exited(program.WaitForEnd(), 1));
+  EXPECT_TRUE(std::filesystem::exists(program.Folder() + "/mail-ended"));
+}
+
+// When neither the mail program nor a mail handler takes the mail, the user is told so in
+// a message of the crash helper, and the box stays.
+TEST(WindowFailures, ASendThatNothingTakesIsReported) {
+  FailingProgram program(kWindowProgram);
+  const std::string box = SendFromTheBox(program, FakeMailProgram(program.Folder(), 3));
+  ASSERT_FALSE(box.empty());
+  const std::string message = WaitForWindow("--name '^Fehler$'", std::chrono::seconds(20));
+  ASSERT_FALSE(message.empty());
+  EXPECT_NE(CopiedText(message).find(
+                "Sorry, das Senden des Fehlerberichts per E-Mail hat nicht funktioniert!"),
+            std::string::npos);
+  Keys(message, "Return");
+  EXPECT_TRUE(WindowGone(message, std::chrono::seconds(10)));
+  EXPECT_FALSE(WindowGone(box, std::chrono::milliseconds(200))) << "the box stays";
   EXPECT_TRUE(program.Running());
 }
 

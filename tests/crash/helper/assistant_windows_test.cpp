@@ -55,7 +55,7 @@ class AssistantHelper {
       setenv("XDG_CONFIG_HOME", config.c_str(), 1);
       setenv("USERDB_CRASH_ASSISTANT_DESCRIBE", describe.c_str(), 1);
       setenv("PATH", (search_path + ":" + std::getenv("PATH")).c_str(), 1);
-      execl(USERDB_CRASH_HELPER, USERDB_CRASH_HELPER, "--assistant", nullptr);
+      execl(USERDB_CRASH_HELPER, USERDB_CRASH_HELPER, nullptr);
       _exit(127);
     }
     close(ends[1]);

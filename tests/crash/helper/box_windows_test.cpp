@@ -89,14 +89,14 @@ QString ClipboardAfterCtrlC(QWidget& window) {
   return QGuiApplication::clipboard()->text();
 }
 
-TEST(FullBox, ShowsTheProgramsTextsWithSaveFocusedAndSendWaitingForItsAssistant) {
+TEST(FullBox, ShowsTheProgramsTextsWithSaveFocused) {
   ExceptionBoxWindow box(ProgramRequest(), false, true, ChooseBoxFonts());
   Show(box);
   Photograph(box, "box");
   EXPECT_EQ(box.Describe(),
             "title: userdb-transform\n"
             "text: In der Anwendung trat ein Fehler auf\n"
-            "button: Sende einen Fehlerbericht (disabled)\n"
+            "button: Sende einen Fehlerbericht\n"
             "button: Fehlerbericht speichern (focused)\n"
             "button: Fehlerbericht anzeigen\n"
             "button: Anwendung fortsetzen\n"
