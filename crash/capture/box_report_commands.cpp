@@ -1,10 +1,28 @@
 #include "crash/capture/box_report_commands.h"
 
 #include <cstdlib>
+#include <utility>
 
 #include "platform/user_folders.h"
 
 namespace userdb::crash {
+
+namespace {
+
+// The handler actions of a report action: before its assistant, and after it.
+std::pair<HandlerAction, HandlerAction> HandlerActionsOf(ReportAction action) {
+  switch (action) {
+    case ReportAction::kSend:
+      return {HandlerAction::kSend, HandlerAction::kSendAfterAssistant};
+    case ReportAction::kSave:
+      return {HandlerAction::kSave, HandlerAction::kSaveAfterAssistant};
+    case ReportAction::kPrint:
+      break;
+  }
+  return {HandlerAction::kPrint, HandlerAction::kPrintAfterAssistant};
+}
+
+}  // namespace
 
 BoxReportCommands::BoxReportCommands(std::shared_ptr<CaughtException> exception,
                                      ReportCommandParts parts)
@@ -21,20 +39,29 @@ AssistantParts BoxReportCommands::Assistant(BoxConversation& conversation) {
   return AssistantParts{parts_.cache, parts_.screenshot, folder, conversation.channel};
 }
 
-void BoxReportCommands::Send(BoxConversation& conversation) {
-  if (parts_.sender == nullptr || parts_.handlers.FireAction(HandlerAction::kSend, *exception_))
-    return;
+bool BoxReportCommands::Prepare(ReportAction action, BoxConversation& conversation) {
+  const auto [before, after] = HandlerActionsOf(action);
+  if (parts_.handlers.FireAction(before, *exception_)) return false;
   AssistantParts assistant = Assistant(conversation);
-  std::optional<SendHandle> send =
-      SendWithAssistant(exception_, assistant, *parts_.sender, conversation.complete_report, false);
-  if (send && parts_.keep_send) parts_.keep_send(std::move(*send));
+  return RunReportAssistant(action, *exception_, assistant) &&
+         !parts_.handlers.FireAction(after, *exception_);
+}
+
+void BoxReportCommands::Send(BoxConversation& conversation) {
+  if (parts_.sender == nullptr || !Prepare(ReportAction::kSend, conversation)) return;
+  SendHandle send = SendAssistedReport(exception_, parts_.screenshot, *parts_.sender,
+                                       conversation.complete_report(), false);
+  if (parts_.keep_send) parts_.keep_send(std::move(send));
+}
+
+void BoxReportCommands::Print(BoxConversation& conversation) {
+  Prepare(ReportAction::kPrint, conversation);
 }
 
 bool BoxReportCommands::Save(BoxConversation& conversation) {
-  if (parts_.handlers.FireAction(HandlerAction::kSave, *exception_)) return true;
-  if (!exception_->Facts().create_bug_report) return false;
-  AssistantParts assistant = Assistant(conversation);
-  if (!RunReportAssistant(ReportAction::kSave, *exception_, assistant)) return false;
+  // An exception whose filter switched the report off has nothing to save.
+  if (!exception_->Facts().create_bug_report || !Prepare(ReportAction::kSave, conversation))
+    return false;
   const std::string report = conversation.complete_report();
   return SaveReportWithDialog(
       report, conversation.save_dialog,

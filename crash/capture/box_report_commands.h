@@ -1,6 +1,8 @@
-// The box's save and send for one exception, as the handling carries them out: the action's
-// handlers first (a handler that takes the action over ends it), then the action's
-// assistant, then the report appended to the file the user chooses, or sent by mail.
+// The box's save, send and print for one exception, as the handling carries them out: the
+// action's handlers first (a handler that takes the action over ends it), then the action's
+// assistant, then the handlers of the action after its assistant, then the report appended
+// to the file the user chooses, or sent by mail. Printing itself is switched off: print ends
+// with its assistant.
 #pragma once
 
 #include <functional>
@@ -35,8 +37,12 @@ class BoxReportCommands : public ReportCommands {
 
   void Send(BoxConversation& conversation) override;
   bool Save(BoxConversation& conversation) override;
+  void Print(BoxConversation& conversation) override;
 
  private:
+  // Fires the action's handlers, runs its assistant and fires the handlers of the action
+  // after it; whether the action itself goes on.
+  bool Prepare(ReportAction action, BoxConversation& conversation);
   AssistantParts Assistant(BoxConversation& conversation);
 
   std::shared_ptr<CaughtException> exception_;

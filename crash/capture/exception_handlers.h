@@ -20,6 +20,10 @@ enum class HandlerAction {
   kSend = 0,
   kSave = 1,
   kPrint = 2,
+  // The same three once their assistant ended with continue, before the action itself.
+  kSendAfterAssistant = 3,
+  kSaveAfterAssistant = 4,
+  kPrintAfterAssistant = 5,
   kHelp = 7,
   kContinue = 8,
   kRestart = 9,

@@ -29,13 +29,14 @@ struct BoxConversation {
   std::function<std::string()> complete_report;
 };
 
-// The box's save and send, carried out by the handling while the box stays up.
+// The box's save, send and print, carried out by the handling while the box stays up.
 class ReportCommands {
  public:
   virtual ~ReportCommands() = default;
   virtual void Send(BoxConversation& conversation) = 0;
-  // Tells whether the report was saved (or a handler took the save over).
+  // Tells whether the report was saved.
   virtual bool Save(BoxConversation& conversation) = 0;
+  virtual void Print(BoxConversation& conversation) = 0;
 };
 
 class ExceptionPresenter {

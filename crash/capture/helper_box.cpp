@@ -180,7 +180,7 @@ UserDecision HelperBox::Show(CaughtException& exception) {
         (*command != helper::kSave && *command != helper::kSend && *command != helper::kPrint)) {
       break;
     }
-    if (*command != helper::kPrint) CarryOut(exception, *command);
+    CarryOut(exception, *command);
   }
   exception.UnregisterReportCallback(&forwarder);
   if (!command) return UserDecision::kNone;
@@ -222,8 +222,10 @@ void HelperBox::CarryOut(CaughtException& exception, std::string_view command) {
         dialog, [this, &exception] { return CompleteReport(exception); }};
     if (command == helper::kSave) {
       saved = commands_->Save(conversation);
-    } else {
+    } else if (command == helper::kSend) {
       commands_->Send(conversation);
+    } else {
+      commands_->Print(conversation);
     }
   }
   Send(HelperMessage{std::string(helper::kActionDone), {}}.With("saved", saved ? "1" : "0"));

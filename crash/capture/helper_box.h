@@ -56,7 +56,7 @@ class HelperBox : public ExceptionPresenter {
   std::optional<HelperMessage> Receive();
   // Waits for the helper's command.
   std::optional<std::string> AwaitCommand();
-  // The box's save or send, carried out by the report commands over this connection.
+  // The box's save, send or print, carried out by the report commands over this connection.
   void CarryOut(CaughtException& exception, std::string_view command);
   // The report complete, with the please-wait box while it is being finished.
   std::string CompleteReport(CaughtException& exception);

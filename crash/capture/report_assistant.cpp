@@ -95,14 +95,13 @@ bool RunReportAssistant(ReportAction action, CaughtException& exception, Assista
   return FinishAssistant(pages, parts.cache, exception.Report()) == PageResult::kContinue;
 }
 
-std::optional<SendHandle> SendWithAssistant(const std::shared_ptr<CaughtException>& exception,
-                                            AssistantParts& parts, const ReportSender& sender,
-                                            const std::function<std::string()>& complete_report,
-                                            bool process_blocked) {
-  if (!RunReportAssistant(ReportAction::kSend, *exception, parts)) return std::nullopt;
+SendHandle SendAssistedReport(const std::shared_ptr<CaughtException>& exception,
+                              const std::optional<ScreenImage>& screenshot,
+                              const ReportSender& sender, std::string report,
+                              bool process_blocked) {
   SendRequest request;
-  request.report = complete_report();
-  if (exception->Handling().attach_screenshot) request.screenshot = parts.screenshot;
+  request.report = std::move(report);
+  if (exception->Handling().attach_screenshot) request.screenshot = screenshot;
   request.process_blocked = process_blocked;
   request.on_sent = [exception] { exception->Handling().report_sent = true; };
   return sender.Send(exception, std::move(request));

@@ -4,8 +4,8 @@
 //
 // Where it fits: the box's helper session carries the "assistant" request and answer
 // (AssistantChannel over its connection); the box's report commands (box_report_commands.h)
-// call SendWithAssistant for "send", and RunReportAssistant with kSave before they ask for
-// the file for "save", which saves nothing when that returns false.
+// run the action's assistant and go on with the action only when it returns true: for send
+// with SendAssistedReport.
 #pragma once
 
 #include <functional>
@@ -44,12 +44,11 @@ struct AssistantParts {
 // assistant; no when it was cancelled or the helper did not answer.
 bool RunReportAssistant(ReportAction action, CaughtException& exception, AssistantParts& parts);
 
-// The box's send: the send assistant, then the complete report (from `complete_report`)
-// sent, with the screenshot when the user left it attached. None when the assistant was
-// cancelled; otherwise the send's handle, which close and restart wait for.
-std::optional<SendHandle> SendWithAssistant(const std::shared_ptr<CaughtException>& exception,
-                                            AssistantParts& parts, const ReportSender& sender,
-                                            const std::function<std::string()>& complete_report,
-                                            bool process_blocked);
+// The send after its assistant: the complete report sent, with the screenshot when the
+// user left it attached; the exception's report counts as sent once it went. The send's
+// handle is what close and restart wait for.
+SendHandle SendAssistedReport(const std::shared_ptr<CaughtException>& exception,
+                              const std::optional<ScreenImage>& screenshot,
+                              const ReportSender& sender, std::string report, bool process_blocked);
 
 }  // namespace userdb::crash

@@ -62,7 +62,8 @@ inline constexpr std::string_view kShown = "shown";
 inline constexpr std::string_view kCommand = "command";
 inline constexpr std::string_view kSaveDialog = "save-dialog";
 inline constexpr std::string_view kSavePath = "save-path";
-// The box's save or send has ended (the box may be used again); with "saved" for a save.
+// The box's save, send or print has ended (the box may be used again); with "saved" for a
+// save.
 inline constexpr std::string_view kActionDone = "action-done";
 
 inline constexpr std::string_view kContinue = "continue";

@@ -149,6 +149,7 @@ void HelperSession::Chosen(BoxCommand command) {
       return;
     case BoxCommand::kSave:
     case BoxCommand::kSend:
+    case BoxCommand::kPrint:
       busy_ = true;
       QApplication::setOverrideCursor(Qt::WaitCursor);
       SendCommand(CommandName(command));
@@ -159,7 +160,6 @@ void HelperSession::Chosen(BoxCommand command) {
       SendCommand(CommandName(command));
       if (box_) box_->CloseForGood();
       return;
-    case BoxCommand::kPrint:
     case BoxCommand::kNothing:
       return;
   }
@@ -263,8 +263,9 @@ void HelperSession::Quit(int exit_code) {
 }
 
 void HelperSession::SendCommand(std::string_view command) {
-  // Save and send leave the box up; the box answers once with the user's decision.
-  if (command != helper::kOk && command != helper::kSave && command != helper::kSend) {
+  // Save, send and print leave the box up; the box answers once with the user's decision.
+  if (command != helper::kOk && command != helper::kSave && command != helper::kSend &&
+      command != helper::kPrint) {
     if (box_answered_) return;
     box_answered_ = true;
   }

@@ -281,9 +281,9 @@ TEST_P(SendAfterAssistantTest, SendsWhatTheUserLeftAttached) {
   exception_->Handling().attach_screenshot = true;
   helper_.emplace(base_.Path() + "/config", Describe(), desktop_.Programs().search_path);
   parts_.emplace(AssistantParts{cache_, screenshot_, base_.Path() + "/tmp/", helper_->Channel()});
-  auto sent = std::async(std::launch::async, [&] {
-    return SendWithAssistant(
-        exception_, *parts_, sender, [] { return std::string("the report\r\n"); }, false);
+  auto sent = std::async(std::launch::async, [&]() -> std::optional<SendHandle> {
+    if (!RunReportAssistant(ReportAction::kSend, *exception_, *parts_)) return std::nullopt;
+    return SendAssistedReport(exception_, screenshot_, sender, "the report\r\n", false);
   });
   ASSERT_TRUE(PageShows({"page 1 of 3 ContactForm"}));
   ContinueContactPage(Window());
