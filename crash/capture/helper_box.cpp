@@ -155,9 +155,7 @@ std::optional<HelperMessage> HelperBox::Receive() {
 std::optional<std::string> HelperBox::AwaitCommand() {
   while (const auto message = Receive()) {
     if (message->verb == helper::kShown) last_shown_ = std::chrono::steady_clock::now();
-    // An "ok" answers a message of the crash reporter, not the box.
-    if (message->verb == helper::kCommand && message->Field("name") != helper::kOk)
-      return message->Field("name");
+    if (message->verb == helper::kCommand) return message->Field("name");
   }
   Stop();
   return std::nullopt;
@@ -176,6 +174,8 @@ UserDecision HelperBox::Show(CaughtException& exception) {
   std::optional<std::string> command;
   for (;;) {
     command = AwaitCommand();
+    // An "ok" answers a message of the crash reporter, not the box.
+    if (command == helper::kOk) continue;
     if (!command ||
         (*command != helper::kSave && *command != helper::kSend && *command != helper::kPrint)) {
       break;

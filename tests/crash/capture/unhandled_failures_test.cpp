@@ -385,7 +385,8 @@ TEST(WindowFailures, CloseWaitsForASendInTheBackground) {
 }
 
 // When neither the mail program nor a mail handler takes the mail, the user is told so in
-// a message of the crash helper, and the box stays.
+// a message of the crash helper, and the box stays; once the message was seen, close ends
+// the program.
 TEST(WindowFailures, ASendThatNothingTakesIsReported) {
   FailingProgram program(kWindowProgram);
   const std::string box = SendFromTheBox(program, FakeMailProgram(program.Folder(), 3));
@@ -399,6 +400,8 @@ TEST(WindowFailures, ASendThatNothingTakesIsReported) {
   EXPECT_TRUE(WindowGone(message, std::chrono::seconds(10)));
   EXPECT_FALSE(WindowGone(box, std::chrono::milliseconds(200))) << "the box stays";
   EXPECT_TRUE(program.Running());
+  Keys(box, "shift+Tab space");
+  EXPECT_TRUE(Exited(program.WaitForEnd(), 1));
 }
 
 TEST(WindowFailures, AnEAbortIsNeverReported) {
