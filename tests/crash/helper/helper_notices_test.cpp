@@ -47,6 +47,15 @@ Geometry GeometryOf(const std::string& window) {
 }
 
 TEST(HelperNotices, ThePreparingBoxOfABackgroundSendStandsAtTheBottomRightWithoutTheFocus) {
+  // The window the user works in while the send goes on: a message of another helper.
+  HelperNotices working(USERDB_CRASH_HELPER);
+  std::future<void> worked = std::async(std::launch::async, [&] {
+    working.Show("Arbeit", "in Arbeit", platform::MessageKind::kNotice);
+  });
+  const std::string work = WaitForWindow("--name '^Arbeit$'");
+  ASSERT_FALSE(work.empty());
+  Command("xdotool windowactivate --sync " + work);
+
   HelperNotices notices(USERDB_CRASH_HELPER);
   notices.ShowPreparing(kTitle, "Anlage werden zusammengestellt...", true);
   const std::string window = WaitForWindow(std::string("--name '^") + kTitle + "$'");
@@ -58,9 +67,12 @@ TEST(HelperNotices, ThePreparingBoxOfABackgroundSendStandsAtTheBottomRightWithou
   // Its frame's lower right corner near the screen's (the work area may leave a panel).
   EXPECT_GT(box.x + box.width, screen_width - 40) << box.x << "," << box.y;
   EXPECT_GT(box.y + box.height, screen_height - 80) << box.x << "," << box.y;
-  EXPECT_NE(Command("xdotool getactivewindow 2>/dev/null"), window);
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_EQ(Command("xdotool getactivewindow 2>/dev/null"), work);
   notices.Close();
   EXPECT_TRUE(WindowGone(window, std::chrono::seconds(5)));
+  Keys(work, "Return");
+  EXPECT_EQ(worked.wait_for(std::chrono::seconds(10)), std::future_status::ready);
 }
 
 TEST(HelperNotices, TheFailureMessageHoldsTheSendUntilTheUserClosedIt) {
