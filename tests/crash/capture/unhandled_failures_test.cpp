@@ -340,11 +340,13 @@ TEST(WindowFailures, SendHandsTheReportAndTheScreenshotToTheMailProgram) {
   FailingProgram program(kWindowProgram);
   const std::string box = SendFromTheBox(program, FakeMailProgram(program.Folder(), 0));
   ASSERT_FALSE(box.empty());
-  const std::string arguments_file = program.Folder() + "/mail-arguments.txt";
+  // The mail program has kept what it was given once it ended.
   const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(15);
-  while (FileText(arguments_file).empty() && std::chrono::steady_clock::now() < end)
+  while (!std::filesystem::exists(program.Folder() + "/mail-ended") &&
+         std::chrono::steady_clock::now() < end) {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  const std::string arguments = FileText(arguments_file);
+  }
+  const std::string arguments = FileText(program.Folder() + "/mail-arguments.txt");
   EXPECT_NE(arguments.find("--subject\nFehlerbericht der Anwendung userdb-transform\n"),
             std::string::npos)
       << arguments;
