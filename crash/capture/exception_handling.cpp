@@ -115,7 +115,9 @@ std::shared_ptr<CaughtException> ExceptionHandling::MakeException(const CaptureR
 void ExceptionHandling::Run(const CaptureRequest& request, const ExceptionDetails* details) {
   parts_.presenter.Prepare();
   parts_.presenter.SetHeartbeat([this] { parts_.channel.NoteProgress(); });
-  parts_.temporary_folder.Remove();
+  // A send of an earlier exception that still runs hands its attachments from there.
+  DropEndedSends();
+  if (sends_.empty()) parts_.temporary_folder.Remove();
   const std::shared_ptr<CaughtException> exception = MakeException(request, details);
   if (!exception) return;
   ApplyExceptionFilter(*exception);
@@ -265,11 +267,14 @@ void ExceptionHandling::RunAutomaticActions(const std::shared_ptr<CaughtExceptio
 }
 
 void ExceptionHandling::KeepSend(SendHandle send) {
-  // Sends that ended need no waiting for.
+  DropEndedSends();
+  sends_.push_back(std::move(send));
+}
+
+void ExceptionHandling::DropEndedSends() {
   std::erase_if(sends_, [](SendHandle& kept) {
     return kept.WaitFor(std::chrono::milliseconds(0)).has_value();
   });
-  sends_.push_back(std::move(send));
 }
 
 void ExceptionHandling::SendAutomatically(const std::shared_ptr<CaughtException>& exception,

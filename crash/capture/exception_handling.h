@@ -79,6 +79,7 @@ class ExceptionHandling {
   void KeepEmergencyReport(CaughtException& exception, const std::string& text);
   // Keeps a send for close and restart to wait for.
   void KeepSend(SendHandle send);
+  void DropEndedSends();
 
   HandlingParts parts_;
   std::vector<SendHandle> sends_;

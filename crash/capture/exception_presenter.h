@@ -21,7 +21,7 @@ enum class UserDecision {
   kClose,
 };
 
-// What the box lends its save and send: its connection to the user for the assistants, its
+// What the box lends its save, send and print: its connection to the user for the assistants, its
 // save dialog, and the complete report (waited for with its please-wait box).
 struct BoxConversation {
   AssistantChannel channel;
@@ -51,8 +51,8 @@ class ExceptionPresenter {
   virtual void EndPleaseWait() = 0;
   // Called while the handling waits on the user, so that a raising thread sees it going on.
   virtual void SetHeartbeat(std::function<void()> heartbeat) = 0;
-  // Who carries out the box's save and send for the exception being shown; none while no
-  // box is shown (the buttons do nothing then).
+  // Who carries out the box's save, send and print for the exception being shown; none
+  // while no box is shown (the buttons do nothing then).
   virtual void SetReportCommands(ReportCommands*) {}
   // The handling of an exception begins (a window may take its time to come up) and ends.
   virtual void Prepare() {}

@@ -295,7 +295,8 @@ TEST(WindowFailures, SaveAppendsTheReportToTheChosenFile) {
 }
 
 // A mail program of the test's own that keeps what it was given: its arguments, one per
-// line, and a copy of each attachment; after `seconds` it notes that it ended.
+// line at once, and after `seconds` (a mail program reads its attachments when it gets to
+// them) a copy of each attachment; then it notes that it ended.
 std::string FakeMailProgram(const std::string& folder, int exit_status, double seconds = 0) {
   const std::string bin = folder + "/bin";
   std::filesystem::create_directories(bin);
@@ -303,11 +304,11 @@ std::string FakeMailProgram(const std::string& folder, int exit_status, double s
   std::ofstream script(bin + "/xdg-email");
   script << "#!/bin/sh\n"
          << "printf '%s\\n' \"$@\" > '" << folder << "/mail-arguments.txt'\n"
+         << "sleep " << seconds << "\n"
          << "while [ $# -gt 0 ]; do\n"
          << "  if [ \"$1\" = --attach ]; then cp \"$2\" '" << folder << "/attached/'; shift; fi\n"
          << "  shift\n"
          << "done\n"
-         << "sleep " << seconds << "\n"
          << "touch '" << folder << "/mail-ended'\n"
          << "exit " << exit_status << "\n";
   script.close();
@@ -384,6 +385,33 @@ TEST(WindowFailures, CloseWaitsForASendInTheBackground) {
   Keys(box, "shift+Tab space");
   EXPECT_TRUE(Exited(program.WaitForEnd(), 1));
   EXPECT_TRUE(std::filesystem::exists(program.Folder() + "/mail-ended"));
+}
+
+// The next failure while a send still runs in the background leaves the send's attachments
+// where the mail program reads them.
+TEST(WindowFailures, AFailureDuringABackgroundSendLeavesItsAttachments) {
+  FailingProgram program(kWindowProgram);
+  std::string box = SendFromTheBox(program, FakeMailProgram(program.Folder(), 0, 3));
+  ASSERT_FALSE(box.empty());
+  auto end = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+  while (FileText(program.Folder() + "/mail-arguments.txt").empty() &&
+         std::chrono::steady_clock::now() < end) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  Keys(box, "Escape");
+  ASSERT_TRUE(WindowGone(box, std::chrono::seconds(10)));
+  program.Transform(program.FailingInput("throw"));
+  box = WaitForBox();
+  ASSERT_FALSE(box.empty());
+  end = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+  while (!std::filesystem::exists(program.Folder() + "/mail-ended") &&
+         std::chrono::steady_clock::now() < end) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  EXPECT_NE(FileText(program.Folder() + "/attached/bugreport.txt").find("ThrowTestFailure"),
+            std::string::npos);
+  EXPECT_TRUE(std::filesystem::exists(program.Folder() + "/attached/screenshot.png"));
+  Keys(box, "Escape");
 }
 
 // When neither the mail program nor a mail handler takes the mail, the user is told so in
