@@ -1,7 +1,8 @@
 // The report assistants in the real crash helper, on a display, driven through the keys
 // as a user drives them, while the crashed program's side waits for the answer: the
 // contact page's Continue and colours, "remember me" across two helpers, skip, the
-// screenshot page with the image editor, and the send that follows.
+// screenshot page with the image editor, and the send that follows. With
+// USERDB_SCREENSHOT_FOLDER set, the pages of a send are photographed there.
 #include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
@@ -12,6 +13,12 @@
 #include <future>
 
 #include <gtest/gtest.h>
+
+#include <QGuiApplication>
+#include <QPixmap>
+#include <QScreen>
+#include <algorithm>
+#include <sstream>
 
 #include "crash/capture/report_assistant.h"
 #include "crash/config/tools/settings_source.h"
@@ -32,6 +39,35 @@ using test_support::FileText;
 using test_support::Keys;
 using test_support::TempFolder;
 using test_support::WaitForWindow;
+
+// The window of the helper with its frame, as the screen shows it, into the screenshot
+// folder when one is named.
+void Photograph(const std::string& window, const std::string& name) {
+  const char* folder = std::getenv("USERDB_SCREENSHOT_FOLDER");
+  if (folder == nullptr) return;
+  static int argc = 1;
+  static char program[] = "assistant_windows_test";
+  static char* argv[] = {program, nullptr};
+  static QGuiApplication* application =
+      QGuiApplication::instance() == nullptr ? new QGuiApplication(argc, argv) : nullptr;
+  (void)application;
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));  // the frame settles
+  // The window's place and size, widened by the window manager's frame around it.
+  std::istringstream place(
+      Command("xwininfo -id " + window +
+              " | awk '/Absolute upper-left X/{x=$NF} /Absolute upper-left Y/{y=$NF} "
+              "/Width:/{w=$NF} /Height:/{h=$NF} END{print x, y, w, h}'"));
+  int x = 0, y = 0, width = 0, height = 0;
+  place >> x >> y >> width >> height;
+  std::string extents = Command("xprop -id " + window + " _NET_FRAME_EXTENTS");
+  std::replace(extents.begin(), extents.end(), ',', ' ');
+  std::istringstream frame(extents.substr(extents.find('=') + 1));
+  int left = 0, right = 0, top = 0, bottom = 0;
+  frame >> left >> right >> top >> bottom;
+  const QPixmap shot = QGuiApplication::primaryScreen()->grabWindow(
+      0, x - left, y - top, width + left + right, height + top + bottom);
+  EXPECT_TRUE(shot.save(QString(folder) + "/" + QString::fromStdString(name) + ".png"));
+}
 
 std::shared_ptr<CaughtException> ProgramException() {
   SettingsOrigin origin;
@@ -135,11 +171,13 @@ class AssistantWindowsTest : public ::testing::Test {
   std::string Registry() const {
     return FileText(base_.Path() + "/config/userdb-transform/registry.reg");
   }
-  // The contact page with an address, continued.
-  void ContinueContactPage(const std::string& window) {
+  // The contact page with an address, continued; photographed as `photo` when named.
+  void ContinueContactPage(const std::string& window, const std::string& photo = {}) {
+    Type(window, "Ann Berg");
     Keys(window, "Tab");
     Type(window, "ann@example.org");
     ASSERT_TRUE(PageShows({"ContinueBtn enabled=1"}));
+    if (!photo.empty()) Photograph(window, photo);
     Keys(window, "Tab Tab Return");
   }
 
@@ -286,11 +324,13 @@ TEST_P(SendAfterAssistantTest, SendsWhatTheUserLeftAttached) {
     return SendAssistedReport(exception_, screenshot_, sender, "the report\r\n", false);
   });
   ASSERT_TRUE(PageShows({"page 1 of 3 ContactForm"}));
-  ContinueContactPage(Window());
+  ContinueContactPage(Window(), "send-assistant-contact");
   ASSERT_TRUE(PageShows({"page 2 of 3 DetailsForm"}));
   Type(Window(), "it broke");
+  Photograph(Window(), "send-assistant-details");
   Keys(Window(), "Tab Return");
   ASSERT_TRUE(PageShows({"page 3 of 3 ScrShotForm"}));
+  Photograph(Window(), "send-assistant-screenshot");
   if (send_case.uncheck_screenshot) {
     Keys(Window(), "shift+Tab shift+Tab space");
     ASSERT_TRUE(PageShows({"AttachCheck enabled=1 checked=0"}));
