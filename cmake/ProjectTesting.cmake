@@ -44,3 +44,22 @@ function(add_fuzz_target name)
     set_tests_properties(${name}_replay PROPERTIES LABELS "unit;fuzz-replay")
   endif()
 endfunction()
+
+# add_display_test(<name> SOURCES <files...> LIBS <targets...> [TIMEOUT <seconds>])
+# A GoogleTest program that drives windows (its own, the crash helper's, the real
+# programs'), run as one CTest entry labelled "gui" on a display: the caller's, or else a
+# virtual one with a window manager (tests/run-with-display), so that focus and frames
+# behave as on a desktop. One at a time, as they share the display.
+function(add_display_test name)
+  cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  if(NOT ARG_TIMEOUT)
+    set(ARG_TIMEOUT 600)
+  endif()
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest)
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  add_test(NAME ${name}
+    COMMAND ${CMAKE_SOURCE_DIR}/tests/run-with-display $<TARGET_FILE:${name}>
+    WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+  set_tests_properties(${name} PROPERTIES LABELS gui RESOURCE_LOCK display TIMEOUT ${ARG_TIMEOUT})
+endfunction()

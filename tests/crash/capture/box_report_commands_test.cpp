@@ -7,9 +7,9 @@
 
 #include <gtest/gtest.h>
 
-#include "crash/config/tools/settings_source.h"
 #include "crash/helper/assistant_request.h"
 #include "crash/report/report_folders.h"
+#include "tests/crash/capture/program_exception.h"
 #include "tests/crash/send/fake_desktop.h"
 #include "tests/support/recording_message_box.h"
 #include "tests/support/temp_folder.h"
@@ -18,12 +18,7 @@ namespace userdb::crash {
 
 namespace {
 
-std::shared_ptr<CaughtException> ProgramException() {
-  SettingsOrigin origin;
-  origin.executable_name = "userdb-transform";
-  return std::make_shared<CaughtException>(std::make_shared<ModuleSettings>(
-      origin, ParseSettingsSource(test_support::ReadFile(PROGRAM_SETTINGS_SOURCE)), nullptr));
-}
+using test_support::ProgramException;
 
 std::string TextOf(const std::string& path) {
   try {

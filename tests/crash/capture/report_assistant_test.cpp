@@ -5,20 +5,15 @@
 
 #include <gtest/gtest.h>
 
-#include "crash/config/tools/settings_source.h"
 #include "crash/helper/assistant_request.h"
+#include "tests/crash/capture/program_exception.h"
 #include "tests/support/temp_folder.h"
 
 namespace userdb::crash {
 
 namespace {
 
-std::shared_ptr<CaughtException> ProgramException() {
-  SettingsOrigin origin;
-  origin.executable_name = "userdb-transform";
-  return std::make_shared<CaughtException>(std::make_shared<ModuleSettings>(
-      origin, ParseSettingsSource(test_support::ReadFile(PROGRAM_SETTINGS_SOURCE)), nullptr));
-}
+using test_support::ProgramException;
 
 const NamedValues kContact = {
     {"NameEdit", "Ann Berg"}, {"EmailEdit", "ann@example.org"}, {"MemCheck", "-"}};

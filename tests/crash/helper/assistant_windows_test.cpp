@@ -21,10 +21,10 @@
 #include <sstream>
 
 #include "crash/capture/report_assistant.h"
-#include "crash/config/tools/settings_source.h"
 #include "crash/report/report_folders.h"
 #include "crash/send/bitmap_file.h"
 #include "tests/crash/capture/failing_program.h"
+#include "tests/crash/capture/program_exception.h"
 #include "tests/crash/send/fake_desktop.h"
 #include "tests/support/recording_message_box.h"
 #include "tests/support/temp_folder.h"
@@ -69,12 +69,7 @@ void Photograph(const std::string& window, const std::string& name) {
   EXPECT_TRUE(shot.save(QString(folder) + "/" + QString::fromStdString(name) + ".png"));
 }
 
-std::shared_ptr<CaughtException> ProgramException() {
-  SettingsOrigin origin;
-  origin.executable_name = "userdb-transform";
-  return std::make_shared<CaughtException>(std::make_shared<ModuleSettings>(
-      origin, ParseSettingsSource(test_support::ReadFile(PROGRAM_SETTINGS_SOURCE)), nullptr));
-}
+using test_support::ProgramException;
 
 // The crash helper started for assistants, as the crash reporter starts it.
 class AssistantHelper {
