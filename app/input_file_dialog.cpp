@@ -5,8 +5,8 @@
 #include <QFileInfo>
 #include <QMimeDatabase>
 
-#include "app/screen_text.h"
 #include "platform/path.h"
+#include "platform/qt/screen_text.h"
 #include "settings/file_name_completion.h"
 
 namespace userdb::app {
@@ -21,7 +21,7 @@ const QStringList kFileTypes = {"BIN (*.Bin)", "CSV (*.Csv)"};
 // A file type known to the system is one the shared MIME database has a name pattern for.
 bool IsKnownExtension(std::string_view extension) {
   const QMimeDatabase mime_types;
-  return !mime_types.mimeTypesForFileName("name." + ScreenText(extension)).isEmpty();
+  return !mime_types.mimeTypesForFileName("name." + platform::ScreenText(extension)).isEmpty();
 }
 
 // "*.Bin" of the file type "BIN (*.Bin)", named by the dialog as it is or by its
@@ -37,7 +37,7 @@ std::string PatternOfFileType(const QString& selected) {
 }
 
 bool IsFolder(const std::string& path) {
-  return !path.empty() && QFileInfo(ScreenText(path)).isDir();
+  return !path.empty() && QFileInfo(platform::ScreenText(path)).isDir();
 }
 
 }  // namespace
@@ -54,13 +54,14 @@ bool InputFileDialog::Execute(QWidget* parent) {
   dialog.setFilter(dialog.filter() | QDir::Hidden);
 
   if (IsFolder(initial_folder_)) {
-    dialog.setDirectory(ScreenText(initial_folder_));
+    dialog.setDirectory(platform::ScreenText(initial_folder_));
   } else if (!file_name_.empty()) {
-    dialog.setDirectory(ScreenText(platform::FolderPart(file_name_)));
+    dialog.setDirectory(platform::ScreenText(platform::FolderPart(file_name_)));
   } else {
     dialog.setDirectory(QDir::currentPath());
   }
-  if (!file_name_.empty()) dialog.selectFile(QFileInfo(ScreenText(file_name_)).fileName());
+  if (!file_name_.empty())
+    dialog.selectFile(QFileInfo(platform::ScreenText(file_name_)).fileName());
 
   const bool confirmed = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty();
   QDir::setCurrent(dialog.directory().absolutePath());
@@ -68,7 +69,7 @@ bool InputFileDialog::Execute(QWidget* parent) {
     file_name_.clear();
     return false;
   }
-  file_name_ = PathBytes(dialog.selectedFiles().front());
+  file_name_ = platform::PathBytes(dialog.selectedFiles().front());
   // A file picked from the list is taken as it is; a typed name may want its extension.
   if (!platform::FileExists(file_name_)) {
     file_name_ =

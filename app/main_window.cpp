@@ -20,10 +20,10 @@
 #include "app/gradient_progress_bar.h"
 #include "app/log_pane.h"
 #include "app/option_group.h"
-#include "app/screen_text.h"
 #include "app/version_caption.h"
 #include "conversion/conversion_run.h"
 #include "conversion/radio_type.h"
+#include "platform/qt/screen_text.h"
 #include "settings/selections.h"
 
 namespace userdb::app {
@@ -159,7 +159,8 @@ void TfrmUserDb::FormCreate() {
   // and one that cannot be read must not leave every later conversion without it.
   lists_ = conversion::CreateConversionLists();
   Memo->clear();
-  lblVersion->setText(ScreenText(VersionCaption(kVersionCaption, ProgramVersionRecord())));
+  lblVersion->setText(
+      platform::ScreenText(VersionCaption(kVersionCaption, ProgramVersionRecord())));
   layout_.Apply(size());
   settings::LoadSelections(store_, *this);
 }
@@ -186,7 +187,7 @@ void TfrmUserDb::btnWeiterClick() {
   settings::StoreSelections(store_, selections.input_path, *selections.radio_type,
                             selections.display_format);
   conversion::ConversionSinks sinks;
-  sinks.log = [&run_log](std::string_view line) { run_log.append(ScreenText(line)); };
+  sinks.log = [&run_log](std::string_view line) { run_log.append(platform::ScreenText(line)); };
   sinks.set_total_parts = [this](int32_t total) { ProgressBar->SetTotalParts(total); };
   sinks.set_parts_complete = [this](int32_t parts) { ProgressBar->SetPartsComplete(parts); };
   conversion::ConversionRun(conversion::TransformRequest(selections), *lists_, sinks);
@@ -194,7 +195,7 @@ void TfrmUserDb::btnWeiterClick() {
 
 void TfrmUserDb::AppendToLog(const QStringList& lines) {
   QStringList shown;
-  for (const std::string& notice : notices_.TakeLines()) shown.append(ScreenText(notice));
+  for (const std::string& notice : notices_.TakeLines()) shown.append(platform::ScreenText(notice));
   shown.append(lines);
   if (!shown.isEmpty()) Memo->AppendLines(shown.join('\n'));
 }
@@ -204,13 +205,13 @@ void TfrmUserDb::grpRadioTypeChanging(int new_index) {
 }
 
 void TfrmUserDb::edtUserdbauswahlButtonClick() {
-  edtUserdbauswahl->setText(OpenDialog.Execute(this) ? ScreenText(OpenDialog.FileName())
+  edtUserdbauswahl->setText(OpenDialog.Execute(this) ? platform::ScreenText(OpenDialog.FileName())
                                                      : QString());
 }
 
 conversion::TransformSelections TfrmUserDb::Selections() const {
   conversion::TransformSelections selections;
-  selections.input_path = PathBytes(edtUserdbauswahl->text());
+  selections.input_path = platform::PathBytes(edtUserdbauswahl->text());
   selections.radio_type = conversion::RadioTypeOfIndex(grpRadioType->ItemIndex());
   selections.display_format = conversion::DisplayFormatOfIndex(grpDataType->ItemIndex());
   return selections;
@@ -244,7 +245,7 @@ void TfrmUserDb::SetInitialFolder(const std::string& folder) {
 }
 
 void TfrmUserDb::SetPathText(const std::string& text) {
-  edtUserdbauswahl->setText(ScreenText(text));
+  edtUserdbauswahl->setText(platform::ScreenText(text));
 }
 
 void TfrmUserDb::SetRadioTypeSelection(int index) {

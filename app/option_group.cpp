@@ -7,7 +7,7 @@
 #include <functional>
 #include <utility>
 
-#include "app/screen_text.h"
+#include "platform/qt/screen_text.h"
 
 namespace userdb::app {
 
@@ -34,14 +34,16 @@ class OptionButton : public QRadioButton {
 
 OptionGroup::OptionGroup(const std::string& caption, const std::vector<std::string>& items,
                          int columns, QWidget* parent)
-    : QGroupBox(ScreenText(caption), parent), captions_(items), buttons_(new QButtonGroup(this)) {
+    : QGroupBox(platform::ScreenText(caption), parent),
+      captions_(items),
+      buttons_(new QButtonGroup(this)) {
   auto* layout = new QGridLayout(this);
   // Narrow margins: the items' captions have little room at the designed sizes.
   layout->setContentsMargins(4, 2, 2, 2);
   layout->setSpacing(0);
   for (int index = 0; index < ItemCount(); ++index) {
     auto* button = new OptionButton(
-        ScreenText(captions_[index]), [this, index] { emit Changing(index); }, this);
+        platform::ScreenText(captions_[index]), [this, index] { emit Changing(index); }, this);
     buttons_->addButton(button, index);
     layout->addWidget(button, index / columns, index % columns);
   }

@@ -4,7 +4,7 @@
 #include <QGuiApplication>
 #include <QMetaObject>
 
-#include "app/screen_text.h"
+#include "platform/qt/screen_text.h"
 
 namespace userdb::app {
 
@@ -13,7 +13,7 @@ ReportClipboard::ReportClipboard(crash::CrashReporter& crash_reporter, QObject& 
   // The clipboard belongs to the main thread; the request is answered on another one.
   crash_reporter_.SetClipboard([&application](const std::string& text) {
     QMetaObject::invokeMethod(
-        &application, [text] { QGuiApplication::clipboard()->setText(ScreenText(text)); },
+        &application, [text] { QGuiApplication::clipboard()->setText(platform::ScreenText(text)); },
         Qt::QueuedConnection);
   });
 }

@@ -18,7 +18,7 @@
 #include <algorithm>
 
 #include "crash/box/assistant_page_layout.h"
-#include "platform/display_text.h"
+#include "platform/qt/screen_text.h"
 #include "platform/text_encoding.h"
 
 namespace userdb::crash {
@@ -31,10 +31,6 @@ constexpr int kItemGap = 6;
 constexpr int kButtonHeight = 25;
 constexpr int kMinimumButtonWidth = 75;
 constexpr int kImageFrame = 1;
-
-QString ScreenText(const std::string& bytes) {
-  return QString::fromStdString(platform::DisplayUtf8(bytes));
-}
 
 std::string PageText(const QString& text) {
   return platform::Windows1252FromUtf8Replacing(text.toStdString());
@@ -117,7 +113,7 @@ void AssistantPageWindow::Build() {
   int buttons_width = 0;
   for (const PageItem& item : page_.Items()) {
     if (item.kind != ItemKind::kButton || !IsStandardButton(item.name)) continue;
-    auto* button = new QPushButton(ScreenText(item.caption), this);
+    auto* button = new QPushButton(platform::ScreenText(item.caption), this);
     button->setObjectName(QString::fromStdString(item.name));
     button->setFont(item_font_);
     button->resize(std::max(kMinimumButtonWidth, button->sizeHint().width()), kButtonHeight);
@@ -127,11 +123,11 @@ void AssistantPageWindow::Build() {
     widgets_[item.name] = button;
   }
   const int message_width =
-      QFontMetrics(header_font).horizontalAdvance(ScreenText(definition.message));
+      QFontMetrics(header_font).horizontalAdvance(platform::ScreenText(definition.message));
   const int page_width =
       AssistantPageWidth({buttons_width, definition.minimum_width, message_width, page_.Count()});
 
-  auto* header = new QLabel(ScreenText(definition.message), this);
+  auto* header = new QLabel(platform::ScreenText(definition.message), this);
   header->setFont(header_font);
   header->move(kPageMessagePosition.x, kPageMessagePosition.y);
   header->adjustSize();
@@ -186,7 +182,7 @@ QWidget* AssistantPageWindow::MakeItem(const PageItem& item, QWidget* panel, int
   switch (item.kind) {
     case ItemKind::kLabel:
     case ItemKind::kButton: {
-      auto* label = new QLabel(ScreenText(item.caption), panel);
+      auto* label = new QLabel(platform::ScreenText(item.caption), panel);
       label->setFont(item_font_);
       label->adjustSize();
       widget = label;
@@ -218,7 +214,7 @@ QWidget* AssistantPageWindow::MakeItem(const PageItem& item, QWidget* panel, int
       }
       break;
     case ItemKind::kCheckBox: {
-      auto* check = new QCheckBox(ScreenText(item.caption), panel);
+      auto* check = new QCheckBox(platform::ScreenText(item.caption), panel);
       check->setFont(item_font_);
       check->adjustSize();
       check->installEventFilter(this);
@@ -321,7 +317,7 @@ void AssistantPageWindow::ShowState() {
     QWidget* widget = widgets_[item.name];
     if (widget == nullptr) continue;
     widget->setEnabled(item.enabled);
-    const QString text = ScreenText(item.text);
+    const QString text = platform::ScreenText(item.text);
     const Rgb colour = EditTextColour(item);
     QPalette palette = widget->palette();
     palette.setColor(QPalette::Text, QColor(colour.red, colour.green, colour.blue));
@@ -388,7 +384,7 @@ void AssistantPageWindow::Describe() const {
                 .arg(colour.red)
                 .arg(colour.green)
                 .arg(colour.blue)
-                .arg(ScreenText(item.text).replace('\n', QStringLiteral("\\n")));
+                .arg(platform::ScreenText(item.text).replace('\n', QStringLiteral("\\n")));
   }
   QFile file(describe_file_ + QStringLiteral(".new"));
   if (!file.open(QIODevice::WriteOnly)) return;

@@ -12,15 +12,11 @@
 #include "crash/helper/box_pictures.h"
 #include "crash/helper/flat_button.h"
 #include "crash/helper/report_viewer.h"
-#include "platform/display_text.h"
+#include "platform/qt/screen_text.h"
 
 namespace userdb::crash {
 
 namespace {
-
-QString ScreenText(const std::string& bytes) {
-  return QString::fromStdString(platform::DisplayUtf8(bytes));
-}
 
 QRect QtRect(const Rect& rect) {
   return QRect(rect.x, rect.y, rect.width, rect.height);
@@ -50,14 +46,15 @@ ExceptionBoxWindow::ExceptionBoxWindow(const BoxRequest& request, bool report_sh
                 report_shown) {
   setFont(fonts.text);
   const BoxTexts texts = FullBoxTexts(request.settings, request.exception);
-  setWindowTitle(ScreenText(texts.title));
-  text_ = ScreenText(texts.message);
+  setWindowTitle(platform::ScreenText(texts.title));
+  text_ = platform::ScreenText(texts.message);
 
   const QFontMetrics metrics(fonts.text);
   FullBoxInput input;
   input.buttons = buttons_;
   for (const ButtonKind kind : buttons_.shown) {
-    const QString caption = CaptionWithoutMnemonic(ScreenText(request.settings.Caption(kind)));
+    const QString caption =
+        CaptionWithoutMnemonic(platform::ScreenText(request.settings.Caption(kind)));
     input.caption_widths[IndexOf(kind)] = metrics.horizontalAdvance(caption);
   }
   input.ugly_buttons = request.settings.ugly_buttons;
@@ -80,7 +77,7 @@ ExceptionBoxWindow::ExceptionBoxWindow(const BoxRequest& request, bool report_sh
   for (const ButtonKind kind : buttons_.shown) {
     const bool cannot_continue = kind == ButtonKind::kContinue && buttons_.continue_disabled;
     auto* button =
-        new FlatButton(kind, ScreenText(request.settings.Caption(kind)),
+        new FlatButton(kind, platform::ScreenText(request.settings.Caption(kind)),
                        cannot_continue ? CantContinuePicture() : ButtonPicture(kind), this);
     button->setEnabled(buttons_.Enabled(kind));
     ConnectButton(button, kind);

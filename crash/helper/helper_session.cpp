@@ -18,15 +18,11 @@
 #include "crash/helper/exception_box_window.h"
 #include "crash/helper/progress_window.h"
 #include "crash/helper/simple_box_window.h"
-#include "platform/display_text.h"
+#include "platform/qt/screen_text.h"
 
 namespace userdb::crash {
 
 namespace {
-
-QString ScreenText(const std::string& bytes) {
-  return QString::fromStdString(platform::DisplayUtf8(bytes));
-}
 
 // The crash reporter's own messages: Ctrl+C copies what the box says (its title, its text
 // and its buttons), as a message box of the desktop does.
@@ -174,9 +170,9 @@ void HelperSession::UpdateReport(const HelperMessage& message) {
 
 void HelperSession::AskForSaveFile(const HelperMessage& message) {
   QApplication::restoreOverrideCursor();
-  const QString filter = ScreenText(message.Field("filter"));
-  QFileDialog dialog(box_, ScreenText(message.Field("title")),
-                     ScreenText(message.Field("folder") + message.Field("file")),
+  const QString filter = platform::ScreenText(message.Field("filter"));
+  QFileDialog dialog(box_, platform::ScreenText(message.Field("title")),
+                     platform::ScreenText(message.Field("folder") + message.Field("file")),
                      filter + " (" + filter + ")");
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setFileMode(QFileDialog::AnyFile);
@@ -219,8 +215,8 @@ void HelperSession::RunAssistant(const HelperMessage& message) {
 void HelperSession::ShowMessage(const HelperMessage& message) {
   auto* box = new CopyableBox(
       message.Field("kind") == "error" ? QMessageBox::Critical : QMessageBox::NoIcon,
-      ScreenText(message.Field("title")), ScreenText(message.Field("text")), QMessageBox::Ok,
-      nullptr, TopmostDialogFlags(false));
+      platform::ScreenText(message.Field("title")), platform::ScreenText(message.Field("text")),
+      QMessageBox::Ok, nullptr, TopmostDialogFlags(false));
   box->setAttribute(Qt::WA_DeleteOnClose);
   connect(box, &QMessageBox::finished, this, [this] { SendCommand(helper::kOk); });
   box->show();

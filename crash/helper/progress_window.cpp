@@ -9,15 +9,11 @@
 
 #include "crash/box/progress_box_layout.h"
 #include "crash/helper/box_pictures.h"
-#include "platform/display_text.h"
+#include "platform/qt/screen_text.h"
 
 namespace userdb::crash {
 
 namespace {
-
-QString ScreenText(std::string_view bytes) {
-  return QString::fromStdString(platform::DisplayUtf8(bytes));
-}
 
 Rect RectOf(const QRect& rect) {
   return {rect.x(), rect.y(), rect.width(), rect.height()};
@@ -55,14 +51,14 @@ int ProgressWindow::BarPosition() const {
 }
 
 void ProgressWindow::Apply(const ProgressRequest& request) {
-  setWindowTitle(ScreenText(request.title));
+  setWindowTitle(platform::ScreenText(request.title));
   areas_.Clear();
   for (const ProgressRequest::Area& area : request.areas) areas_.Add(area.text, area.weight);
   areas_.AddDefaultAreaWhenEmpty();
   areas_.SetCurrent(static_cast<size_t>(std::max(request.current_area, 0)));
   if (areas_.Current() == static_cast<size_t>(request.current_area))
     areas_.SetPosition(request.position);
-  const QString text = ScreenText(areas_.CurrentText());
+  const QString text = platform::ScreenText(areas_.CurrentText());
   const bool text_changed = text != text_->text();
   text_->setText(text);
   bar_->setValue(areas_.BarPosition());

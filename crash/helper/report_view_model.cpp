@@ -2,17 +2,13 @@
 
 #include <QColor>
 
-#include "platform/display_text.h"
+#include "platform/qt/screen_text.h"
 
 namespace userdb::crash {
 
 namespace {
 
 const QColor kExceptionLineColour(0xff, 0xe4, 0xe1);
-
-QString ScreenText(const std::string& bytes) {
-  return QString::fromStdString(platform::DisplayUtf8(bytes));
-}
 
 }  // namespace
 
@@ -33,7 +29,7 @@ QVariant ReportViewModel::data(const QModelIndex& index, int role) const {
   const auto column = static_cast<size_t>(index.column());
   switch (role) {
     case Qt::DisplayRole:
-      return column < row.cells.size() ? ScreenText(row.cells[column]) : QString();
+      return column < row.cells.size() ? platform::ScreenText(row.cells[column]) : QString();
     case Qt::TextAlignmentRole:
       if (row.style != RowStyle::kTitle && view_.columns[column].right_aligned)
         return QVariant(Qt::AlignRight | Qt::AlignVCenter);
@@ -57,7 +53,8 @@ QVariant ReportViewModel::headerData(int section, Qt::Orientation orientation, i
       section >= static_cast<int>(view_.columns.size())) {
     return {};
   }
-  if (role == Qt::DisplayRole) return ScreenText(view_.columns[static_cast<size_t>(section)].name);
+  if (role == Qt::DisplayRole)
+    return platform::ScreenText(view_.columns[static_cast<size_t>(section)].name);
   if (role == Qt::TextAlignmentRole && view_.columns[static_cast<size_t>(section)].right_aligned)
     return QVariant(Qt::AlignRight | Qt::AlignVCenter);
   return {};

@@ -8,7 +8,7 @@
 #include <algorithm>
 
 #include "crash/helper/report_view_model.h"
-#include "platform/display_text.h"
+#include "platform/qt/screen_text.h"
 
 namespace userdb::crash {
 
@@ -18,10 +18,6 @@ constexpr int kCellPadding = 12;
 // Measuring every cell of a long list takes long: a column's width is taken from its
 // longest cells, which are the widest ones in all but contrived texts.
 constexpr size_t kMeasuredCells = 24;
-
-QString ScreenText(const std::string& bytes) {
-  return QString::fromStdString(platform::DisplayUtf8(bytes));
-}
 
 // As wide as the widest of the column's longest cells and its name.
 int ColumnWidth(const ReportView& view, size_t column, const QFontMetrics& metrics) {
@@ -34,9 +30,9 @@ int ColumnWidth(const ReportView& view, size_t column, const QFontMetrics& metri
   std::partial_sort(
       longest.begin(), longest.begin() + static_cast<ptrdiff_t>(measured), longest.end(),
       [](const std::string* a, const std::string* b) { return a->size() > b->size(); });
-  int width = metrics.horizontalAdvance(ScreenText(view.columns[column].name));
+  int width = metrics.horizontalAdvance(platform::ScreenText(view.columns[column].name));
   for (size_t i = 0; i < measured; ++i)
-    width = std::max(width, metrics.horizontalAdvance(ScreenText(*longest[i])));
+    width = std::max(width, metrics.horizontalAdvance(platform::ScreenText(*longest[i])));
   return width + kCellPadding;
 }
 
@@ -67,11 +63,11 @@ void ReportViewer::Update(const ReportContents& report) {
         tabs_.erase(tabs_.begin() + index);
         break;
       case TabChange::Kind::kInsert:
-        insertTab(index, new QWidget, ScreenText(change.tab.name));
+        insertTab(index, new QWidget, platform::ScreenText(change.tab.name));
         tabs_.insert(tabs_.begin() + index, change.tab);
         break;
       case TabChange::Kind::kUpdate:
-        setTabText(index, ScreenText(change.tab.name));
+        setTabText(index, platform::ScreenText(change.tab.name));
         tabs_[change.index] = change.tab;
         break;
     }
@@ -110,7 +106,7 @@ QWidget* ReportViewer::BuildView(const ReportView& view, QWidget* page) const {
     text->setReadOnly(true);
     text->setFont(font);
     text->setLineWrapMode(QPlainTextEdit::NoWrap);
-    text->setPlainText(ScreenText(view.text));
+    text->setPlainText(platform::ScreenText(view.text));
     return text;
   }
   auto* list = new QTreeView(page);

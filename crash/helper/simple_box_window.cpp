@@ -8,15 +8,11 @@
 #include "crash/box/box_texts.h"
 #include "crash/box/simple_box_layout.h"
 #include "crash/helper/exception_box_window.h"
-#include "platform/display_text.h"
+#include "platform/qt/screen_text.h"
 
 namespace userdb::crash {
 
 namespace {
-
-QString ScreenText(const std::string& bytes) {
-  return QString::fromStdString(platform::DisplayUtf8(bytes));
-}
 
 constexpr int kNoWrapHeight = 100000;
 
@@ -26,15 +22,15 @@ SimpleBoxWindow::SimpleBoxWindow(const BoxRequest& request, BoxForm form, const 
     : BoxWindow(request, form, SimpleBoxButtons(form), false) {
   setFont(fonts.text);
   const BoxTexts texts = SimpleBoxTexts(request.settings, request.exception);
-  setWindowTitle(ScreenText(texts.title));
-  text_ = ScreenText(texts.message);
+  setWindowTitle(platform::ScreenText(texts.title));
+  text_ = platform::ScreenText(texts.message);
 
   const QFontMetrics metrics(fonts.text);
   SimpleBoxInput input;
   input.buttons = buttons_;
   for (const ButtonKind kind : buttons_.shown) {
     input.caption_widths[IndexOf(kind)] = metrics.horizontalAdvance(
-        CaptionWithoutMnemonic(ScreenText(ButtonCaption(request.settings, form, kind))));
+        CaptionWithoutMnemonic(platform::ScreenText(ButtonCaption(request.settings, form, kind))));
   }
   input.title_width = metrics.horizontalAdvance(windowTitle());
   const QScreen* screen = QGuiApplication::primaryScreen();
@@ -51,8 +47,8 @@ SimpleBoxWindow::SimpleBoxWindow(const BoxRequest& request, BoxForm form, const 
   message->setWordWrap(true);
   message->setGeometry(layout.text.x, layout.text.y, layout.wrap_width, layout.text.height);
   for (const PlacedButton& placed : layout.buttons) {
-    auto* button =
-        new QPushButton(ScreenText(ButtonCaption(request.settings, form, placed.kind)), this);
+    auto* button = new QPushButton(
+        platform::ScreenText(ButtonCaption(request.settings, form, placed.kind)), this);
     button->setObjectName(QString::number(IndexOf(placed.kind)));
     button->setGeometry(placed.rect.x, placed.rect.y, placed.rect.width, placed.rect.height);
     button->setAutoDefault(true);

@@ -1,4 +1,5 @@
-// The program's 8-bit texts and paths on their way to and from Qt's widgets.
+// The programs' 8-bit texts and paths on their way to and from Qt's widgets (the window
+// program's and the crash helper's).
 #pragma once
 
 #include <QString>
@@ -7,7 +8,7 @@
 
 #include "platform/display_text.h"
 
-namespace userdb::app {
+namespace userdb::platform {
 
 // A text or path as the screen shows it: UTF-8 where it is, Windows-1252 otherwise.
 inline QString ScreenText(std::string_view bytes) {
@@ -19,4 +20,4 @@ inline std::string PathBytes(const QString& text) {
   return text.toUtf8().toStdString();
 }
 
-}  // namespace userdb::app
+}  // namespace userdb::platform
