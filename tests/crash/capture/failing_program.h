@@ -195,7 +195,14 @@ class FailingProgram {
     return std::nullopt;
   }
 
-  bool Running() const { return !ended_ && kill(pid_, 0) == 0; }
+  // Whether the program still runs: one that ended is not running, even while it waits to
+  // be reaped (a zombie still answers kill(pid, 0)). Leaves its status for WaitForEnd.
+  bool Running() const {
+    if (ended_ || pid_ <= 0) return false;
+    siginfo_t info{};
+    return waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+           info.si_pid == 0;
+  }
 
   // The window, once shown.
   std::string Window() {

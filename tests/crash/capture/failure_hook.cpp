@@ -16,6 +16,9 @@
 //   freeze           the opening thread sleeps for USERDB_TEST_FREEZE_SECONDS (default 5)
 //   handler-fault    the crash reporter's handling faults (its host name look-up), then fpe
 //   handler-hang     the crash reporter's handling blocks (writing to standard error), then segv
+//
+// With USERDB_TEST_HOLD_END naming a file, the program's end (_exit) waits until that file
+// exists (at most 60 seconds), so that a test sees what goes on while the program ends.
 #include <dlfcn.h>
 #include <errno.h>
 #include <fcntl.h>
@@ -159,11 +162,25 @@ void Fail(std::string_view failure) {
   }
 }
 
+// The crash helper inherits the preload from the program it serves, and is left alone.
+bool InCrashHelper() {
+  return std::string_view(program_invocation_short_name) == "userdb-crash-helper";
+}
+
+// The process the hook was loaded into; a child forked from it (one that ends at once after
+// its own fork, as libraries do to start a daemon) is not held.
+const pid_t started_process = getpid();
+
+void HoldEnd() {
+  const char* release = std::getenv("USERDB_TEST_HOLD_END");
+  if (release == nullptr || InCrashHelper() || getpid() != started_process) return;
+  for (int i = 0; i < 6000 && access(release, F_OK) != 0; ++i) usleep(10 * 1000);
+}
+
 void FailOnDemand(const char* path) {
-  // The crash helper inherits the preload from the program it serves: its save dialog lists
-  // the test's folder, and opening a fail-*.bin there must not make the helper fail.
-  if (path == nullptr || std::string_view(program_invocation_short_name) == "userdb-crash-helper")
-    return;
+  // The helper's save dialog lists the test's folder: opening a fail-*.bin there must not
+  // make the helper fail.
+  if (path == nullptr || InCrashHelper()) return;
   std::string_view name(path);
   name.remove_prefix(name.rfind('/') == std::string_view::npos ? 0 : name.rfind('/') + 1);
   if (!name.starts_with("fail-") || !name.ends_with(".bin")) return;
@@ -180,6 +197,7 @@ Function Next(const char* name) {
 }  // namespace userdb::test_hook
 
 using userdb::test_hook::FailOnDemand;
+using userdb::test_hook::HoldEnd;
 using userdb::test_hook::Next;
 
 extern "C" int open(const char* path, int flags, ...) {
@@ -220,4 +238,11 @@ extern "C" int fflush(FILE* stream) {
   }
   static const auto real = Next<int (*)(FILE*)>("fflush");
   return real(stream);
+}
+
+extern "C" [[noreturn]] void _exit(int status) {
+  HoldEnd();
+  static const auto real = Next<void (*)(int)>("_exit");
+  real(status);
+  __builtin_unreachable();
 }

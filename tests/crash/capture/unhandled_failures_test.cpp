@@ -17,6 +17,7 @@
 #include <sstream>
 
 #include "tests/crash/capture/failing_program.h"
+#include "tests/support/report_sections.h"
 
 namespace userdb::test_support {
 
@@ -24,6 +25,10 @@ namespace {
 
 constexpr char kWindowProgram[] = USERDB_TRANSFORM_PATH;
 constexpr char kConsoleProgram[] = USERDB2CSV_PATH;
+
+// The failure hook's raising functions, as a report names them.
+constexpr char kThrowTestFailure[] = "userdb.test_hook.ThrowTestFailure";
+constexpr char kWriteThroughNull[] = "userdb.test_hook.WriteThroughNull";
 
 // What Ctrl+C on the box copies: the exception message, or the report while it is shown.
 std::string CopiedText(const std::string& box) {
@@ -56,6 +61,18 @@ std::string HeaderValue(const std::string& report, const std::string& name) {
   if (at == std::string::npos) return {};
   const size_t start = report.find(": ", at) + 2;
   return report.substr(start, report.find("\r\n", start) - start);
+}
+
+// Whether the window converts the sample database once more: the program goes on working.
+bool ConvertsTheSample(FailingProgram& program) {
+  const std::string output = program.Folder() + "/contacts_users_293.csv";
+  std::filesystem::remove(output);
+  program.Transform(program.Folder() + "/UserDb.bin");
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (!std::filesystem::exists(output) && std::chrono::steady_clock::now() < end) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return std::filesystem::exists(output);
 }
 
 TEST(WindowFailures, AThrowInTransformCanBeContinuedAndTheWindowGoesOnWorking) {
@@ -104,14 +121,8 @@ TEST(WindowFailures, AThrowInTransformCanBeContinuedAndTheWindowGoesOnWorking) {
   const std::string report = program.ReportFile();
   EXPECT_EQ(HeaderValue(report, "exception class"), "TestFailure");
   EXPECT_NE(HeaderValue(report, "exception message").find("Testfehler"), std::string::npos);
-  EXPECT_NE(report.find("ThrowTestFailure"), std::string::npos) << report.substr(0, 3000);
-  program.Transform(program.Folder() + "/UserDb.bin");
-  const auto converted = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (!std::filesystem::exists(program.Folder() + "/contacts_users_293.csv") &&
-         std::chrono::steady_clock::now() < converted) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-  EXPECT_TRUE(std::filesystem::exists(program.Folder() + "/contacts_users_293.csv"));
+  EXPECT_TRUE(FirstStackNames(report, kThrowTestFailure)) << report.substr(0, 3000);
+  EXPECT_TRUE(ConvertsTheSample(program));
   EXPECT_TRUE(program.Running());
 }
 
@@ -119,7 +130,6 @@ struct FatalCase {
   const char* failure;
   const char* exception_class;
   const char* raising_function;
-  bool in_library = false;  // the signal comes from inside the C library
 };
 
 class WindowFatalFailures : public ::testing::TestWithParam<FatalCase> {};
@@ -141,18 +151,17 @@ TEST_P(WindowFatalFailures, CannotContinueAndCloseEndsWithExitCodeOneAndOneRepor
   const std::string report = program.ReportFile();
   EXPECT_EQ(Occurrences(report, "exception number"), 1u);
   EXPECT_EQ(HeaderValue(report, "exception class"), c.exception_class);
-  // A signal that the C library raises (abort) names the raising function in the stack,
-  // once the stack is traced.
-  if (c.in_library && report.find(">> stack not traced") != std::string::npos) return;
-  EXPECT_NE(report.find(c.raising_function), std::string::npos) << report.substr(0, 3000);
+  // Also for a signal that the C library raises (abort): the stack goes on from the library
+  // to the function that called it.
+  EXPECT_TRUE(FirstStackNames(report, c.raising_function)) << report.substr(0, 3000);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Kinds, WindowFatalFailures,
-    ::testing::Values(FatalCase{"segv", "EAccessViolation", "WriteThroughNull"},
-                      FatalCase{"worker-segv", "EAccessViolation", "WriteThroughNull"},
-                      FatalCase{"fpe", "EDivByZero", "DivideByZero"},
-                      FatalCase{"abort", "EProgramAbort", "AbortHere", true}),
+    ::testing::Values(FatalCase{"segv", "EAccessViolation", kWriteThroughNull},
+                      FatalCase{"worker-segv", "EAccessViolation", kWriteThroughNull},
+                      FatalCase{"fpe", "EDivByZero", "userdb.test_hook.DivideByZero"},
+                      FatalCase{"abort", "EProgramAbort", "userdb.test_hook.AbortHere"}),
     [](const auto& test_case) {
       std::string name = test_case.param.failure;
       std::erase(name, '-');
@@ -178,7 +187,7 @@ TEST_P(WindowWorkerFailures, TheThreadEndsAndTheProgramGoesOn) {
   EXPECT_TRUE(program.Running());
   const std::string report = program.ReportFile();
   EXPECT_EQ(HeaderValue(report, "exception class"), "TestFailure");
-  EXPECT_NE(report.find("ThrowTestFailure"), std::string::npos) << report.substr(0, 3000);
+  EXPECT_TRUE(FirstStackNames(report, kThrowTestFailure)) << report.substr(0, 3000);
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, WindowWorkerFailures,
@@ -210,8 +219,11 @@ TEST(WindowFailures, TwoThreadsFailingAtOnceShowTwoBoxesOneAfterTheOther) {
   }
   const std::string report = program.ReportFile();
   EXPECT_EQ(Occurrences(report, "exception number"), 2u);
-  EXPECT_EQ(MatchCount(report, " \\+\\d+ userdb\\.test_hook\\.ThrowTestFailure\r\n"), 2)
-      << "each report's exception thread raised in it";
+  // Each report's exception thread raised in it.
+  const size_t second = report.find("\r\n\r\ndate/time");
+  ASSERT_NE(second, std::string::npos);
+  EXPECT_TRUE(FirstStackNames(report.substr(0, second), kThrowTestFailure)) << report;
+  EXPECT_TRUE(FirstStackNames(report.substr(second + 4), kThrowTestFailure)) << report;
 }
 
 TEST(WindowFailures, CloseEndsWithExitCodeOneAfterTheAutomaticSave) {
@@ -221,10 +233,19 @@ TEST(WindowFailures, CloseEndsWithExitCodeOneAfterTheAutomaticSave) {
   const std::string box = WaitForBox();
   ASSERT_FALSE(box.empty());
   program.BoxDescription();
-  // Back from save, past send, to the last button: close.
+  // Back from save, past send, to the last button: close, long before the report's worker
+  // is done.
   Keys(box, "shift+Tab shift+Tab space");
   EXPECT_TRUE(Exited(program.WaitForEnd(), 1));
-  EXPECT_EQ(Occurrences(program.ReportFile(), "exception number"), 1u);
+  // The automatic save waited for the complete report before the program ended.
+  const std::string report = program.ReportFile();
+  EXPECT_EQ(Occurrences(report, "exception number"), 1u);
+  EXPECT_TRUE(std::regex_match(HeaderValue(report, "callstack crc"),
+                               std::regex(R"(\$[0-9a-f]{8}, \$[0-9a-f]{8}, \$[0-9a-f]{8})")))
+      << report.substr(0, 3000);
+  EXPECT_EQ(report.find("will be calculated soon"), std::string::npos) << report.substr(0, 3000);
+  EXPECT_TRUE(FirstStackNames(report, kThrowTestFailure)) << report.substr(0, 3000);
+  EXPECT_NE(report.find("\r\n\r\nmodules:\r\n"), std::string::npos);
 }
 
 void TypeInto(const std::string& window, const std::string& text) {
@@ -284,7 +305,7 @@ TEST(WindowFailures, SaveAppendsTheReportToTheChosenFile) {
   const std::string saved = FileText(chosen);
   EXPECT_TRUE(saved.starts_with("kept\r\n")) << "appended, nothing overwritten";
   EXPECT_EQ(HeaderValue(saved, "exception class"), "TestFailure");
-  EXPECT_NE(saved.find("ThrowTestFailure"), std::string::npos) << saved.substr(0, 3000);
+  EXPECT_TRUE(FirstStackNames(saved, kThrowTestFailure)) << saved.substr(0, 3000);
   EXPECT_EQ(HeaderValue(saved, "contact email"), "ann@example.org");
   EXPECT_NE(saved.find("\r\nerror details:\r\nit broke"), std::string::npos);
   EXPECT_TRUE(WindowGone(dialog, std::chrono::seconds(5)));
@@ -358,7 +379,7 @@ TEST(WindowFailures, SendHandsTheReportAndTheScreenshotToTheMailProgram) {
   EXPECT_EQ(HeaderValue(attached, "exception class"), "TestFailure");
   EXPECT_EQ(HeaderValue(attached, "contact email"), "ann@example.org");
   EXPECT_NE(attached.find("\r\nerror details:\r\nit broke"), std::string::npos);
-  EXPECT_NE(attached.find("ThrowTestFailure"), std::string::npos);
+  EXPECT_TRUE(FirstStackNames(attached, kThrowTestFailure)) << attached.substr(0, 3000);
   const std::string picture = FileText(program.Folder() + "/attached/screenshot.png");
   EXPECT_TRUE(picture.starts_with("\x89PNG\r\n\x1a\n")) << picture.size();
   EXPECT_EQ(Command("pngcheck -q '" + program.Folder() + "/attached/screenshot.png'; echo $?"),
@@ -408,8 +429,8 @@ TEST(WindowFailures, AFailureDuringABackgroundSendLeavesItsAttachments) {
          std::chrono::steady_clock::now() < end) {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
-  EXPECT_NE(FileText(program.Folder() + "/attached/bugreport.txt").find("ThrowTestFailure"),
-            std::string::npos);
+  const std::string attached = FileText(program.Folder() + "/attached/bugreport.txt");
+  EXPECT_TRUE(FirstStackNames(attached, kThrowTestFailure)) << attached.substr(0, 3000);
   EXPECT_TRUE(std::filesystem::exists(program.Folder() + "/attached/screenshot.png"));
   Keys(box, "Escape");
 }
@@ -440,6 +461,7 @@ TEST(WindowFailures, AnEAbortIsNeverReported) {
   program.Transform(program.FailingInput("eabort"));
   EXPECT_TRUE(WaitForBox(std::chrono::seconds(3)).empty());
   EXPECT_TRUE(program.Running());
+  EXPECT_TRUE(ConvertsTheSample(program));
   EXPECT_EQ(program.ReportFile(), "");
 }
 
@@ -491,7 +513,7 @@ TEST(ConsoleFailures, ASegmentationFaultWritesTheReportToStandardErrorAndTheFile
   EXPECT_EQ(Occurrences(report, "exception number"), 1u);
   EXPECT_NE(HeaderValue(report, "exception message").find("Zugriffsverletzung bei Adresse "),
             std::string::npos);
-  EXPECT_NE(report.find("WriteThroughNull"), std::string::npos);
+  EXPECT_TRUE(FirstStackNames(report, kWriteThroughNull)) << report.substr(0, 3000);
 }
 
 TEST(ConsoleFailures, TheTenthExceptionWithinTheAutoCloseTimeClosesTheProgram) {
@@ -522,7 +544,6 @@ TEST(ConsoleFailures, AHandlingWithoutProgressEndsWithTheSignalAfterFifteenSecon
   const auto took = std::chrono::steady_clock::now() - start;
   EXPECT_TRUE(Killed(status, SIGSEGV));
   EXPECT_GE(took, std::chrono::seconds(15));
-  EXPECT_LT(took, std::chrono::seconds(30));
   // What there was of the report went into the file.
   const std::string report = program.ReportFile();
   EXPECT_EQ(HeaderValue(report, "exception class"), "EAccessViolation");
@@ -551,38 +572,86 @@ TEST(WindowFailures, TheFreezeWatchdogReportsAMainThreadThatDoesNotAnswer) {
   const std::string report = program.ReportFile();
   EXPECT_EQ(HeaderValue(report, "exception message"), "Die Anwendung reagiert nicht mehr");
   EXPECT_NE(report.find("main thread ($"), std::string::npos) << report.substr(0, 3000);
-  EXPECT_NE(report.find("FreezeHere"), std::string::npos) << report.substr(0, 9000);
+  EXPECT_TRUE(FirstStackNames(report, "userdb.test_hook.FreezeHere")) << report.substr(0, 9000);
   EXPECT_TRUE(program.Running());
+}
+
+// The process that `parent` started from the program at `path`, once it runs it (after its
+// exec); 0 when none does within `limit`.
+pid_t ChildRunning(pid_t parent, const std::string& path, std::chrono::milliseconds limit) {
+  const auto end = std::chrono::steady_clock::now() + limit;
+  while (std::chrono::steady_clock::now() < end) {
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+      const std::string name = entry.path().filename().string();
+      if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+      const std::string stat = FileText("/proc/" + name + "/stat");
+      const size_t after_name = stat.rfind(") ");
+      if (after_name == std::string::npos) continue;
+      std::istringstream fields(stat.substr(after_name + 2));
+      std::string state;
+      pid_t parent_id = 0;
+      fields >> state >> parent_id;
+      std::error_code error;
+      if (parent_id == parent &&
+          std::filesystem::read_symlink("/proc/" + name + "/exe", error).string() == path) {
+        return std::stoi(name);
+      }
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return 0;
+}
+
+// The visible main window of `process`; empty when it has none.
+std::string WindowOf(pid_t process, std::chrono::milliseconds limit) {
+  const auto end = std::chrono::steady_clock::now() + limit;
+  do {
+    const std::string found =
+        Command("xdotool search --all --onlyvisible --pid " + std::to_string(process) +
+                " --name '^" + std::string(kWindowTitle) + "$' 2>/dev/null");
+    if (!found.empty()) return found.substr(0, found.find('\n'));
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  } while (std::chrono::steady_clock::now() < end);
+  return {};
 }
 
 TEST(WindowFailures, RestartStartsANewInstanceThatWaitsForTheOldOne) {
   // The new instance is the old one's child: it becomes this process's once the old ends.
   prctl(PR_SET_CHILD_SUBREAPER, 1);
   FailingProgram program(kWindowProgram);
+  // The old instance's end is held until the test lets it go.
+  const std::string release = program.Folder() + "/release-end";
+  setenv("USERDB_TEST_HOLD_END", release.c_str(), 1);
   program.Start();
+  unsetenv("USERDB_TEST_HOLD_END");
   program.Transform(program.FailingInput("segv"));
   const std::string box = WaitForBox();
   ASSERT_FALSE(box.empty());
   // From the focused button (save) over show on to restart, past the disabled continue.
   Keys(box, "Tab Tab space");
+
+  const pid_t restarted =
+      ChildRunning(program.Pid(), program.Folder() + "/userdb-transform", std::chrono::seconds(15));
+  ASSERT_GT(restarted, 0) << "the restart started a new instance";
+  struct KillAtEnd {
+    pid_t process;
+    ~KillAtEnd() {
+      kill(process, SIGKILL);
+      waitpid(process, nullptr, 0);
+    }
+  } kill_at_end{restarted};
+  // While the old instance has not ended, the new one waits: it shows no window.
+  EXPECT_TRUE(WindowOf(restarted, std::chrono::seconds(3)).empty());
+  EXPECT_TRUE(program.Running());
+  std::ofstream{release};
   EXPECT_TRUE(Exited(program.WaitForEnd(), 2));
   EXPECT_EQ(Occurrences(program.ReportFile(), "exception number"), 1u);
-  std::string restarted_process;
-  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(15);
-  while (restarted_process.empty() && std::chrono::steady_clock::now() < end) {
-    const std::string found =
-        WaitForWindow("--name '^" + std::string(kWindowTitle) + "$'", std::chrono::seconds(1));
-    const std::string process = found.empty() ? "" : WindowProcess(found);
-    if (!process.empty() && process != std::to_string(program.Pid())) restarted_process = process;
-  }
-  ASSERT_FALSE(restarted_process.empty());
-  const pid_t restarted = std::stoi(restarted_process);
+  // Once the old one ended, the new one goes on and shows its window.
+  EXPECT_FALSE(WindowOf(restarted, std::chrono::seconds(20)).empty());
   // It took its hand-over: the memory is gone.
   char name[64];
   std::snprintf(name, sizeof name, "/dev/shm/QuorvexRestart$%x", static_cast<unsigned>(restarted));
   EXPECT_FALSE(std::filesystem::exists(name));
-  kill(restarted, SIGKILL);
-  waitpid(restarted, nullptr, 0);
 }
 
 }  // namespace
