@@ -41,7 +41,6 @@ TEST(LockedFileTest, AnOpenWaitsForTheLockAsLongAsItIsTold) {
 
   const auto start = Clock::now();
   EXPECT_EQ(LockedFile::Open(path, kReadWrite, LockWait::None()).OpenError(), EWOULDBLOCK);
-  EXPECT_LT(Clock::now() - start, 100ms);
   EXPECT_EQ(LockedFile::Open(path, kReadWrite, LockWait::For(200ms)).OpenError(), EWOULDBLOCK);
   EXPECT_GE(Clock::now() - start, 200ms);
 

@@ -6,10 +6,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <optional>
 #include <sstream>
+#include <thread>
 
 #include "crash/capture/file_checksum.h"
 #include "crash/capture/restart_hand_over.h"
@@ -21,11 +24,16 @@ namespace userdb::crash {
 namespace {
 
 TEST(RestartHandOver, TheNewInstanceWaitsForTheOldOneAndTakesItsTimes) {
+  // The old instance runs until the test lets it end.
+  int release[2];
+  ASSERT_EQ(pipe(release), 0);
   const pid_t old_instance = fork();
   if (old_instance == 0) {
-    usleep(300 * 1000);
-    _exit(0);
+    close(release[1]);
+    char go;
+    _exit(read(release[0], &go, 1) == 1 ? 0 : 1);
   }
+  close(release[0]);
   // This process plays the new instance: the hand-over is written under its id.
   const ExceptionTimes::Table times{10, 9, 8, 7, 6, 5, 4, 3, 2, 1};
   ASSERT_TRUE(WriteRestartHandOver(getpid(), {old_instance, times}));
@@ -37,15 +45,28 @@ TEST(RestartHandOver, TheNewInstanceWaitsForTheOldOneAndTakesItsTimes) {
   EXPECT_EQ(status.st_mode & 0777, 0600u);
   EXPECT_EQ(status.st_size, 88);
 
-  std::thread reaper([old_instance] { waitpid(old_instance, nullptr, 0); });
-  const auto start = std::chrono::steady_clock::now();
-  const auto hand_over = TakeRestartHandOver();
-  const auto waited = std::chrono::steady_clock::now() - start;
-  reaper.join();
+  std::atomic<bool> released{false};
+  bool old_ended_first = false;
+  std::optional<RestartHandOver> hand_over;
+  std::thread new_instance([&] {
+    hand_over = TakeRestartHandOver();
+    // Not reaped yet: the old instance's end is seen without taking its status.
+    siginfo_t ended{};
+    old_ended_first =
+        released &&
+        waitid(P_PID, static_cast<id_t>(old_instance), &ended, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+        ended.si_pid == old_instance;
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  released = true;
+  ASSERT_EQ(write(release[1], "x", 1), 1);
+  new_instance.join();
+  close(release[1]);
+  waitpid(old_instance, nullptr, 0);
+  EXPECT_TRUE(old_ended_first) << "the hand-over is taken once the old instance has ended";
   ASSERT_TRUE(hand_over.has_value());
   EXPECT_EQ(hand_over->old_process, old_instance);
   EXPECT_EQ(hand_over->times, times);
-  EXPECT_GE(waited, std::chrono::milliseconds(200));
   // Taken once: the memory is gone.
   EXPECT_LT(shm_open(RestartMemoryName(getpid()).c_str(), O_RDONLY, 0), 0);
   EXPECT_FALSE(TakeRestartHandOver().has_value());

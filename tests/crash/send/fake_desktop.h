@@ -22,13 +22,15 @@ class FakeDesktop {
     mkdir(Log().c_str(), 0755);
   }
 
-  // Installs `name`. `output` is printed as it is; `seconds` are slept before the end.
+  // Installs `name`. `output` is printed as it is; `seconds` are slept before the end, which
+  // the program notes when it gets there.
   void Program(const std::string& name, int exit_status, const std::string& output = "",
                double seconds = 0) {
     const std::string path = Bin() + "/" + name;
     std::string script = "#!/bin/sh\nprintf '%s\\0' \"$@\" > '" + Log() + "/" + name + "'\n";
     script += "printf '%s' '" + output + "'\n";
     if (seconds > 0) script += "sleep " + std::to_string(seconds) + "\n";
+    script += "touch '" + Log() + "/" + name + ".ended'\n";
     script += "exit " + std::to_string(exit_status) + "\n";
     WriteFile(path, script);
     chmod(path.c_str(), 0755);
@@ -50,6 +52,12 @@ class FakeDesktop {
       start = end + 1;
     }
     return arguments;
+  }
+
+  // Whether `name` got to its end by itself (it was neither stopped nor is it still running).
+  bool EndedOnItsOwn(const std::string& name) const {
+    struct stat status;
+    return stat((Log() + "/" + name + ".ended").c_str(), &status) == 0;
   }
 
   // The fake programs, with short limits so that the time-outs of the tests stay short.

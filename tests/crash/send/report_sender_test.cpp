@@ -249,9 +249,14 @@ TEST_P(MailtoHandOffTest, EndsAsTheHandlerAnswers) {
   desktop_.Program("xdg-email", 3);
   desktop_.Program("xdg-mime", c.mime_status, c.mime_output, c.mime_seconds);
   desktop_.Program("xdg-open", c.open_status, "", c.open_seconds);
-  const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(Send(Request()), c.result);
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4));
+  // A handler that takes its time is not waited for beyond its limit.
+  if (c.mime_seconds > 0) {
+    EXPECT_FALSE(desktop_.EndedOnItsOwn("xdg-mime"));
+  }
+  if (c.open_seconds > 0) {
+    EXPECT_FALSE(desktop_.EndedOnItsOwn("xdg-open"));
+  }
   const bool failed = c.result == SendResult::kFailed;
   EXPECT_EQ(box_.Shown().size(), failed ? 1u : 0u);
   EXPECT_EQ(sent_calls_, failed ? 0 : 1);
@@ -265,15 +270,14 @@ INSTANTIATE_TEST_SUITE_P(
         MailtoFailureCase{"blank answer", 0, "  \n", 0, 0, 0, SendResult::kFailed},
         MailtoFailureCase{"query hangs", 0, "", 30, 0, 0, SendResult::kFailed},
         MailtoFailureCase{"opener fails", 0, "mail.desktop\n", 0, 4, 0, SendResult::kFailed},
-        MailtoFailureCase{"opener stays with the mail program", 0, "mail.desktop\n", 0, 0, 2,
+        MailtoFailureCase{"opener stays with the mail program", 0, "mail.desktop\n", 0, 0, 5,
                           SendResult::kSent}),
     [](const auto& case_info) { return test_support::CaseName(case_info.param.what); });
 
 TEST_F(ReportSenderTest, MailProgramPastItsTimeLimitCountsAsFailed) {
   desktop_.Program("xdg-email", 0, "", 10);
-  const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(Send(Request()), SendResult::kSent);  // by the mailto handler
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  EXPECT_FALSE(desktop_.EndedOnItsOwn("xdg-email"));
   EXPECT_TRUE(desktop_.ArgumentsOf("xdg-open"));
 }
 
