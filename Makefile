@@ -68,8 +68,9 @@ test: build test-deps format-check
 	tests/run-with-display ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)
 	$(MAKE) unit-asan
 
-# The unit tests once more under AddressSanitizer and UndefinedBehaviorSanitizer.
-unit-asan: deps
+# The unit tests once more under AddressSanitizer and UndefinedBehaviorSanitizer; those of
+# the screenshot need the X server of test-deps.
+unit-asan: test-deps
 	cmake -S . -B $(ASAN_DIR) $(CMAKE_CONFIG) -DSANITIZE=ON -DBUILD_GUI=OFF
 	cmake --build $(ASAN_DIR) -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
