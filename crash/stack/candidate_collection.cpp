@@ -131,7 +131,8 @@ class CandidateCollector {
       const TFunctionInfo info = state_.Function(*function).info;
       for (const CallSite& call : info.call_sites) {
         if (call.target <= info.entry) continue;
-        if (call.target >= info.entry + info.code_length &&
+        // (A cold part may lie below the entry: the function's code runs from its lowest part.)
+        if (call.target >= info.code_begin + info.code_length &&
             FindPublic(*table, call.target).address != below.address) {
           continue;
         }

@@ -13,6 +13,7 @@
 #include "crash/report/report_header.h"
 #include "tests/support/report_sections.h"
 #include "tests/support/run_program.h"
+#include "tests/support/temp_folder.h"
 
 namespace userdb::crash {
 
@@ -176,6 +177,32 @@ TEST_F(TraceTool, ShowsEachThreadWaitingInAFunctionOfItsOwn) {
                                 std::regex("__libc_start_main\r\n")));
   EXPECT_TRUE(std::regex_search(SectionStartingWith(report, "file reader ("),
                                 std::regex(" start_thread\r\n")));
+}
+
+// On a machine without the C library's separate debug file, the library names only what it
+// exports. Its other functions' frames (the thread's start and the clone below it) stay in
+// the stack with their module and address, and no frame takes a name that is not its own.
+TEST(TraceToolWithoutDebugFiles, DISABLED_ShowsTheLibrarysUnnamedFramesByModuleAndAddress) {
+  test_support::TempFolder no_debug_files;
+  RunningProgram program({kTracedProgram, "--debug-root", no_debug_files.Path()}, true);
+  ASSERT_TRUE(program.Ready());
+  const std::string report = Trace(program.Pid()).out;
+  const std::string reader = SectionStartingWith(report, "file reader (");
+  EXPECT_TRUE(std::regex_search(
+      reader, std::regex("^[0-9a-f]{16} \\+[0-9a-f]+ +libc\\.so\\.6 +[_a-z]*read\r\n")))
+      << reader;
+  EXPECT_TRUE(std::regex_search(
+      reader,
+      std::regex("\r\n[0-9a-f]{16} \\+[0-9a-f]+ +traced_program +traced_program\\.cpp +\\d+ "
+                 "+\\+\\d+ userdb\\.test_support\\.\\(anonymous namespace\\)\\."
+                 "ReadUntilClosed\r\n")))
+      << reader;
+  // The thread's start and the clone below it, right before the creating code.
+  EXPECT_TRUE(std::regex_search(
+      reader, std::regex("(\r\n[0-9a-f]{16} \\+0+ libc\\.so\\.6){2}\r\n>> created by ")))
+      << reader;
+  EXPECT_EQ(report.find(" start_thread\r\n"), std::string::npos) << reader;
+  EXPECT_EQ(report.find("pthread_create.c"), std::string::npos) << reader;
 }
 
 TEST_F(TraceTool, ModulesAndProcessesMatchProc) {

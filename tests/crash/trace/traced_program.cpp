@@ -1,13 +1,15 @@
 // A program of ours with the crash reporter and named worker threads, for the trace request's
 // tests: it says "ready" on standard output once its workers wait, each in a function of its
 // own (on a condition variable, in a read of a pipe, in a sleep), and ends when its standard
-// input closes.
+// input closes. "--debug-root FOLDER" looks for the libraries' separate debug files there
+// instead of the system's folder (an empty one stands for a machine without debug packages).
 #include <pthread.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <condition_variable>
 #include <cstdio>
+#include <cstring>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -74,9 +76,11 @@ __attribute__((noinline)) void StopWorkers(std::vector<std::thread>& workers) {
 
 }  // namespace userdb::test_support
 
-int main() {
+int main(int argc, char** argv) {
   using namespace userdb::test_support;
-  userdb::crash::CrashReporter reporter;
+  userdb::crash::SymbolSourceOptions symbol_sources;
+  if (argc == 3 && std::strcmp(argv[1], "--debug-root") == 0) symbol_sources.debug_root = argv[2];
+  userdb::crash::CrashReporter reporter(userdb::crash::ProgramForm::kConsole, symbol_sources);
   if (pipe(quiet_pipe) != 0) return 1;
   std::vector<std::thread> workers = StartWorkers(reporter);
   // Each worker is on its way into its waiting function; a moment lets it arrive there.
