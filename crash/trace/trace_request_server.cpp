@@ -7,10 +7,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <cstring>
 
 #include "crash/trace/trace_protocol.h"
 #include "platform/signal_action.h"
@@ -49,26 +47,15 @@ void Answer(TraceAnswer answer, const std::string& text, int32_t max_length) {
       shm_open(TraceMapName(getpid()).c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW, 0));
   if (!memory.Valid()) return;
   struct stat status;
-  // Only the user's own object, and one that holds at least the header.
+  // Only the user's own object, of a size that can be mapped.
   if (fstat(memory.Get(), &status) != 0 || status.st_uid != getuid() ||
-      (status.st_mode & 077) != 0 ||
-      static_cast<size_t>(status.st_size) < sizeof(TraceAnswerHeader) + 1) {
+      (status.st_mode & 077) != 0 || status.st_size <= 0) {
     return;
   }
   const auto size = static_cast<size_t>(status.st_size);
   void* const view = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, memory.Get(), 0);
   if (view == MAP_FAILED) return;
-  auto* header = static_cast<TraceAnswerHeader*>(view);
-  char* const bytes = static_cast<char*>(view) + sizeof(TraceAnswerHeader);
-  size_t length = 0;
-  if (answer == TraceAnswer::kReportWritten) {
-    length = std::min(
-        {text.size(), static_cast<size_t>(max_length - 1), size - sizeof(TraceAnswerHeader) - 1});
-    std::memcpy(bytes, text.data(), length);
-  }
-  bytes[length] = '\0';
-  header->length = static_cast<uint32_t>(length);
-  header->answer.store(static_cast<uint32_t>(answer), std::memory_order_release);
+  WriteTraceAnswer(std::span(static_cast<char*>(view), size), answer, text, max_length);
   munmap(view, size);
 }
 

@@ -101,8 +101,7 @@ class SharedAnswer {
 
   const TraceAnswerHeader& Header() const { return *static_cast<const TraceAnswerHeader*>(view_); }
   std::string_view Report() const {
-    const size_t length = std::min<size_t>(Header().length, size_ - sizeof(TraceAnswerHeader) - 1);
-    return {static_cast<const char*>(view_) + sizeof(TraceAnswerHeader), length};
+    return TraceAnswerReport(std::span(static_cast<const char*>(view_), size_));
   }
 
  private:
