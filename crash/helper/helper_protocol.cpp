@@ -18,10 +18,15 @@ struct CountedLine {
 
 enum class LineState { kComplete, kIncomplete, kBroken };
 
+// Longer than any name and count of the protocol. The same limit whether the line came in one
+// read or in several.
+constexpr size_t kMaxLineLength = 256;
+
 LineState ReadCountedLine(const std::string& buffer, size_t position, CountedLine& line) {
   const size_t end = buffer.find('\n', position);
   if (end == std::string::npos)
-    return buffer.size() - position > 256 ? LineState::kBroken : LineState::kIncomplete;
+    return buffer.size() - position > kMaxLineLength ? LineState::kBroken : LineState::kIncomplete;
+  if (end - position > kMaxLineLength) return LineState::kBroken;
   const std::string_view text(buffer.data() + position, end - position);
   const size_t blank = text.rfind(' ');
   if (blank == std::string_view::npos || blank == 0) return LineState::kBroken;
