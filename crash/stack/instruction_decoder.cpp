@@ -228,7 +228,7 @@ std::string InstructionText(const MemoryReader& memory, uintptr_t address,
           ZydisFormatterSetHook(&formatter, ZYDIS_FORMATTER_FUNC_PRINT_ADDRESS_ABS, &hook))) {
     return {};
   }
-  Naming naming{name_target, reinterpret_cast<ZydisFormatterFunc>(hook)};
+  Naming naming{name_target, reinterpret_cast<ZydisFormatterFunc>(const_cast<void*>(hook))};
   char text[256];
   if (!ZYAN_SUCCESS(ZydisFormatterFormatInstruction(
           &formatter, &decoded.instruction, decoded.operands,
