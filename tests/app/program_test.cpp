@@ -17,6 +17,7 @@
 #include "platform/module_section.h"
 #include "platform/version_record.h"
 #include "tests/app/gui_test_support.h"
+#include "tests/support/report_sections.h"
 #include "tests/support/run_program.h"
 
 namespace userdb::app {
@@ -85,7 +86,8 @@ TEST(ProgramTest, AnswersTraceRequestsWithItsReportAndOnItsClipboard) {
   ASSERT_EQ(traced.exit_code, 0) << traced.err;
   const std::string& report = traced.out;
   char main_title[64];
-  std::snprintf(main_title, sizeof main_title, "\r\n\r\nmain thread ($%x):\r\n", program);
+  std::snprintf(main_title, sizeof main_title, "\r\n\r\nmain thread ($%x):%s\r\n", program,
+                test_support::PriorityMark().c_str());
   EXPECT_NE(report.find(main_title), std::string::npos) << report.substr(0, 3000);
   EXPECT_TRUE(std::regex_search(report, std::regex(R"(\r\ndisplay mode +: \d+x\d+, \d+ bit\r\n)")));
   for (const char* section : {"\r\n\r\nmodules:\r\n", "\r\n\r\nprocesses:\r\n"}) {

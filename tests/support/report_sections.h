@@ -1,6 +1,8 @@
 // Reading a bug report's sections in tests.
 #pragma once
 
+#include <sys/resource.h>
+
 #include <string>
 
 namespace userdb::test_support {
@@ -15,18 +17,28 @@ inline std::string SectionOf(const std::string& report, const std::string& title
   return report.substr(body, end == std::string::npos ? end : end - body);
 }
 
+// What a report adds to the title of a thread that runs at the priority of this process (and
+// of the programs it starts): " <priority:n>", n the niceness negated, when the tests run
+// niced; nothing at normal priority.
+inline std::string PriorityMark() {
+  const int nice = getpriority(PRIO_PROCESS, 0);
+  return nice == 0 ? std::string() : " <priority:" + std::to_string(-nice) + ">";
+}
+
 // The call stack of the report's first thread section (the thread that failed, or the main
-// thread of a freeze): the lines after the section's title and the location line of the
-// thread's current instruction; empty when the section holds no traced stack.
+// thread of a freeze), the lines below its title; empty while the section holds no traced
+// stack (">> stack will be calculated soon", ">> stack not accessible" and the like, after the
+// location line of the thread's current instruction).
 inline std::string FirstCallStack(const std::string& report) {
   const size_t title = report.find("\r\n\r\n");
   if (title == std::string::npos) return {};
-  const size_t location = report.find("\r\n", title + 4);
-  if (location == std::string::npos || report.compare(location + 2, 2, ">>") == 0) return {};
-  const size_t stack = report.find("\r\n", location + 2);
+  const size_t stack = report.find("\r\n", title + 4);
   if (stack == std::string::npos) return {};
   const size_t end = report.find("\r\n\r\n", stack);
-  return report.substr(stack + 2, end == std::string::npos ? end : end - stack - 2);
+  const std::string lines =
+      report.substr(stack + 2, end == std::string::npos ? end : end - stack - 2);
+  if (lines.starts_with(">> stack") || lines.find("\r\n>> stack") != std::string::npos) return {};
+  return lines;
 }
 
 // Whether the first call stack has a line of its own for `function` (its full name, the

@@ -128,6 +128,7 @@ bool HasSection(const std::string& report, const std::string& title) {
   return report.find("\r\n\r\n" + title + "\r\n") != std::string::npos;
 }
 
+using test_support::PriorityMark;
 using test_support::SectionOf;
 
 class Composition : public ::testing::Test {
@@ -176,7 +177,8 @@ TEST_F(Composition, EveryThreadHasASectionAndTheExceptionThreadComesFirst) {
   const auto exception = reporter_.NewCaughtException(FactsOfAFailure(), nullptr);
   const std::string report = ComposeBugReport(*exception, true);
   const std::string self = DollarHex(static_cast<uint64_t>(CurrentThreadId()));
-  EXPECT_NE(report.find("\r\n\r\nmain thread (" + self + "):\r\n"), std::string::npos)
+  EXPECT_NE(report.find("\r\n\r\nmain thread (" + self + "):" + PriorityMark() + "\r\n"),
+            std::string::npos)
       << "this thread is the main thread and raised the exception";
   const std::string first_section = report.substr(ReportHeader(report).size() + 4, 40);
   EXPECT_TRUE(first_section.starts_with("main thread (" + self + "):")) << first_section;
@@ -190,7 +192,7 @@ TEST_F(Composition, EveryThreadHasASectionAndTheExceptionThreadComesFirst) {
   const bool named_found = report.find("\r\n\r\ntransform worker ($") != std::string::npos;
   EXPECT_TRUE(named_found) << report.substr(0, 3000);
   const std::string blocking =
-      "thread " + DollarHex(static_cast<uint64_t>(workers.Blocking())) + ":";
+      "thread " + DollarHex(static_cast<uint64_t>(workers.Blocking())) + ":" + PriorityMark();
   EXPECT_EQ(SectionOf(report, blocking), ">> stack not accessible");
 }
 
@@ -198,8 +200,9 @@ TEST_F(Composition, ACreatedThreadNamesItsCreatorAndTheCreatingCode) {
   Workers workers(reporter_, 1, false);
   const auto exception = reporter_.NewCaughtException(FactsOfAFailure(), nullptr);
   const std::string report = ComposeBugReport(*exception, true);
-  const std::string title =
-      "transform worker (" + DollarHex(static_cast<uint64_t>(workers.Ids()[0])) + "):";
+  const std::string title = "transform worker (" +
+                            DollarHex(static_cast<uint64_t>(workers.Ids()[0])) +
+                            "):" + PriorityMark();
   const std::string section = SectionOf(report, title);
   const std::string creator = ">> created by main thread (" +
                               DollarHex(static_cast<uint64_t>(CurrentThreadId())) + ") at:\r\n";
@@ -215,7 +218,7 @@ TEST_F(Composition, TheExceptionThreadShowsTheExceptionLocation) {
   const auto exception = reporter_.NewCaughtException(FactsOfAFailure(), nullptr);
   const std::string report = ComposeBugReport(*exception, true);
   const std::string title =
-      "main thread (" + DollarHex(static_cast<uint64_t>(CurrentThreadId())) + "):";
+      "main thread (" + DollarHex(static_cast<uint64_t>(CurrentThreadId())) + "):" + PriorityMark();
   const std::string section = SectionOf(report, title);
   EXPECT_TRUE(section.starts_with(AddressText(exception->Facts().address) + " ")) << section;
   EXPECT_NE(section.find("bug_report_composition_test.cpp"), std::string::npos) << section;

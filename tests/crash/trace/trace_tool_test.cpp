@@ -119,8 +119,8 @@ TEST_F(TraceTool, PrintsTheCompleteReportOfARunningProgram) {
     }
   }
   EXPECT_EQ(listed, ThreadsOf(program_.Pid()).size() - 1) << report.substr(0, 4000);
-  EXPECT_TRUE(report.find("\r\n\r\nmain thread ($" + Hex(program_.Pid()) + "):\r\n") !=
-              std::string::npos);
+  EXPECT_TRUE(report.find("\r\n\r\nmain thread ($" + Hex(program_.Pid()) +
+                          "):" + test_support::PriorityMark() + "\r\n") != std::string::npos);
   EXPECT_NE(report.find("\r\n\r\nconversion worker ($"), std::string::npos);
   EXPECT_NE(report.find("\r\n\r\nfile reader ($"), std::string::npos);
   for (const char* section : {"modules", "processes"}) {
@@ -233,10 +233,23 @@ TEST_F(TraceTool, ModulesAndProcessesMatchProc) {
 
   const std::string processes = SectionOf(report, "processes:");
   const std::string folder = std::filesystem::path(kTracedProgram).parent_path().string();
-  EXPECT_TRUE(std::regex_search(processes, std::regex("(^|\n)0*" + Hex(program_.Pid()) +
-                                                      " traced_program +normal +" + folder + "\r")))
+  // The program runs at this test's priority, whatever that is: its class is this test's own.
+  const std::string session_and_class = " +(?:\\d+ +)?([a-z ]+?) +";
+  std::smatch traced, own;
+  ASSERT_TRUE(std::regex_search(processes, traced,
+                                std::regex("(^|\n)0*" + Hex(program_.Pid()) + " traced_program" +
+                                           session_and_class + folder + "\r")))
       << processes.substr(0, 2000);
-  EXPECT_TRUE(std::regex_search(processes, std::regex("(^|\n)0*" + Hex(getpid()) + " ")));
+  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe");
+  ASSERT_TRUE(
+      std::regex_search(processes, own,
+                        std::regex("(^|\n)0*" + Hex(getpid()) + " " + self.filename().string() +
+                                   session_and_class + self.parent_path().string() + "\r")))
+      << processes.substr(0, 2000);
+  EXPECT_EQ(traced[2], own[2]);
+  if (test_support::PriorityMark().empty()) {
+    EXPECT_EQ(traced[2], "normal");
+  }
 }
 
 TEST_F(TraceTool, CutsTheReportToTheMaximumLengthLessOne) {
