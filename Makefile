@@ -14,6 +14,8 @@ BUILD_PACKAGES := cmake ninja-build g++ make pkg-config binutils \
                   qt6-base-dev qt6-qpa-plugins fonts-liberation2 pci.ids usb.ids
 TEST_PACKAGES  := xvfb xauth openbox x11-utils clang-format
 FUZZ_PACKAGES  := clang-14 libclang-rt-14-dev
+# The call stacks of the crash reporter are measured against gdb's backtraces.
+BENCH_PACKAGES := gdb
 # The crash reporter's screenshot (X server, cursor) and mail hand-off; pngcheck checks its PNGs.
 BUILD_PACKAGES += libxcb1-dev libxcb-xfixes0-dev xdg-utils
 TEST_PACKAGES  += pngcheck
@@ -97,7 +99,8 @@ fuzz: deps
 	  "$$f" -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 "$$corpus" $$seeds || exit 1; \
 	done
 
-bench: build
+bench: build test-deps
+	$(call install_missing,$(BENCH_PACKAGES))
 	$(BUILD_DIR)/bin/conversion_bench
 	$(BUILD_DIR)/bin/capture_bench
 	tests/run-with-display $(BUILD_DIR)/bin/screenshot_png_bench
@@ -108,6 +111,7 @@ bench: build
 	$(BUILD_DIR)/bin/report_bench
 	bench/run-whole-program $(BUILD_DIR)
 	bench/run-trace-request $(BUILD_DIR)
+	bench/run-stack-versus-gdb $(BUILD_DIR)
 	tests/run-with-display $(BUILD_DIR)/bin/box_bench
 	bench/run-fault-to-box $(BUILD_DIR)
 
