@@ -33,14 +33,16 @@ std::string Lower(std::string_view text) {
 
 bool Printed(const StackItem& item, const StackItem* previous, const StackTextOptions& options) {
   if (item.always_printed) return true;
-  return !item.function_name.empty() && (!options.hide_ugly_items || item.line != 0) &&
+  return (!item.function_name.empty() || item.traced_frame) &&
+         (!options.hide_ugly_items || item.line != 0) &&
          (previous == nullptr || previous->address != item.address);
 }
 
-// An item's part of the checksums: its offset in its named function, continued over the
-// names; the address's low 32 bits when function start, module or name is unknown.
+// An item's part of the checksums: its offset in its function, continued over the names; the
+// address's low 32 bits when function start or module is unknown. A function without a name
+// is told by its module and offset alone: its address changes with every load of the module.
 uint32_t ItemValue(const StackItem& item) {
-  if (!item.function_start || item.module_name.empty() || item.function_name.empty()) {
+  if (!item.function_start || item.module_name.empty()) {
     return static_cast<uint32_t>(item.address);
   }
   uint32_t value = static_cast<uint32_t>(item.address - *item.function_start);

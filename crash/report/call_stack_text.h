@@ -20,6 +20,9 @@ struct StackItem {
   int line = 0;                 // 0: none
   int function_first_line = 0;  // 0: not known
   bool always_printed = false;
+  // A frame of the traced chain: printed without a function name too, with its module and
+  // address, as the unwind tables and the trace's tests vouch for it.
+  bool traced_frame = false;
 };
 
 struct StackTextOptions {
@@ -39,8 +42,11 @@ struct PrintedStack {
   StackChecksums checksums;
 };
 
-// The items that are printed (marked always, or named, with a line unless ugly items are
-// shown, at another address than the item printed before), in columns.
+// The items that are printed (marked always, or named or traced frames, with a line unless
+// ugly items are shown, at another address than the item printed before), in columns. An
+// item's part of the checksums is its offset in its function, continued over its module's and
+// names, when its function's start and its module are known (a function without a name keeps
+// its offset too, whatever address its module was loaded at); its address otherwise.
 PrintedStack PrintCallStack(const std::vector<StackItem>& items, const StackTextOptions& options);
 
 // The single location line of an address: not columned. An item without symbols (no

@@ -21,6 +21,7 @@ StackItem ReportItem(const TraceItem& traced) {
   item.unit = traced.unit_name;
   item.function_name = traced.function_name;
   item.always_printed = traced.top;
+  item.traced_frame = true;
   if (traced.second_line > 0) {
     item.line = traced.second_line;
     const int first_line = traced.second_line - traced.line;

@@ -18,7 +18,8 @@ class ThreadStackTracer final : public StackTracer {
   // The items innermost first, each with its code address (the call instruction, for the
   // innermost item the current instruction), function start, module, unit, function name,
   // line and the function's first line; the innermost item and the creation location are
-  // always printed. A thread whose stack cannot be read keeps its current location alone.
+  // always printed, every traced item is a traced frame (printed without a name too). A
+  // thread whose stack cannot be read keeps its current location alone.
   // When a stage of the trace fails, the internal-error text stands for the stack.
   TracedStack TraceStack(const ThreadStackEntry& thread, const std::atomic<bool>& stop) override;
 

@@ -14,21 +14,21 @@ class Namer {
   Namer(TraceState& state, TraceResult& result) : state_(state), result_(result) {}
 
   bool Run() {
-    bool first = true;
+    std::optional<size_t> newer_shown;  // the valid candidate named before, above this one
     for (size_t i = state_.candidates.size(); i-- > 0;) {
       if (state_.Aborted()) return false;
       TInternalStackItem& candidate = state_.candidates[i];
       if (candidate.invalid) continue;
-      Name(candidate);
-      if (first) result_.newest_code_address = candidate.output.code_address;
-      first = false;
+      Name(candidate, newer_shown);
+      if (!newer_shown) result_.newest_code_address = candidate.output.code_address;
+      newer_shown = i;
       result_.items.push_back(candidate.output);
     }
     return true;
   }
 
  private:
-  void ChooseCodeAddress(TInternalStackItem& candidate) {
+  void ChooseCodeAddress(TInternalStackItem& candidate, std::optional<size_t> newer_shown) {
     TraceItem& out = candidate.output;
     for (const TStackLink& link : candidate.older.links) {
       if (link.function && state_.Function(*link.function).approved) {
@@ -49,37 +49,54 @@ class Namer {
       out.code_address = candidate.newer.links[*candidate.newer.best].code_address;
       return;
     }
+    // Between two adjacent anchors no chain was chosen: the call that leads to the item shown
+    // above this one.
+    for (const TStackLink& link : candidate.newer.links) {
+      if (link.other && link.other == newer_shown && link.code_address != 0) {
+        out.code_address = link.code_address;
+        return;
+      }
+    }
     out.code_address = candidate.address;
   }
 
-  void Name(TInternalStackItem& candidate) {
+  void Name(TInternalStackItem& candidate, std::optional<size_t> newer_shown) {
     TraceItem& out = candidate.output;
     out.address = candidate.address;
     out.top = candidate.top;
-    ChooseCodeAddress(candidate);
+    ChooseCodeAddress(candidate, newer_shown);
     TraceContext& context = state_.context;
     const ModuleInfo* module = context.InfoOf(candidate.module);
     out.module_name = module != nullptr ? module->file_name : kNoModule;
-    const TMapFile* table = context.TableOf(candidate.module);
-    if (table == nullptr) return;
+    if (const TMapFile* table = context.TableOf(candidate.module)) NameFromTable(*table, out);
+    // A function that no symbol names still has its first byte in the unwind tables.
+    if (out.function_entry == 0 && module != nullptr) {
+      const bool code_address_known = candidate.top || out.code_address != candidate.address;
+      const auto unwind =
+          context.UnwindEntryAt(code_address_known ? out.code_address : candidate.examined);
+      if (unwind) out.function_entry = unwind->start;
+    }
+  }
+
+  void NameFromTable(const TMapFile& table, TraceItem& out) {
     if (out.function_name.empty()) {
-      const TMfPublic below = FindPublic(*table, out.code_address);
+      const TMfPublic below = FindPublic(table, out.code_address);
       if (below.valid) {
         out.function_name = std::string(below.name);
         out.function_entry = below.address;
       }
     }
-    out.unit_name = std::string(FindSegment(*table, true, out.code_address).unit);
-    out.line = std::max(FindLine(*table, out.code_address).line, 0);
+    out.unit_name = std::string(FindSegment(table, true, out.code_address).unit);
+    out.line = std::max(FindLine(table, out.code_address).line, 0);
     if (out.line > 0 && state_.request.relative_lines && out.function_entry != 0) {
-      out.second_line = std::max(FindLine(*table, out.function_entry).line, 0);
+      out.second_line = std::max(FindLine(table, out.function_entry).line, 0);
       if (out.second_line > 0) {
         const int absolute = out.line;
         out.line = absolute - out.second_line;
         out.second_line = absolute;
       }
     }
-    CollectMinimalDebug(*table, out.module_name);
+    CollectMinimalDebug(table, out.module_name);
   }
 
   void CollectMinimalDebug(const TMapFile& table, const std::string& module_name) {

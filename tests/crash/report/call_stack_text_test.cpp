@@ -96,6 +96,33 @@ TEST(CallStackText, ChecksumsTellAnotherCallStackApart) {
   EXPECT_NE(checksums.second, example.second);
 }
 
+// A frame of the traced chain in a function that no symbol names: shown by its module and its
+// offset from the function's start, and entering the checksums by these, whatever address the
+// module was loaded at.
+TEST(CallStackText, ATracedFrameWithoutANameIsShownByItsModuleAndOffset) {
+  const auto stack = [](uintptr_t library_base) {
+    std::vector<StackItem> items = ExampleStack(0x400000, 0x7c800000);
+    StackItem unnamed =
+        Item(library_base + 0x2b17, library_base + 0x2a40, "libwidgets.so.6", "", 0, 0, "");
+    unnamed.traced_frame = true;
+    items.insert(items.begin() + 2, unnamed);
+    return items;
+  };
+  const PrintedStack printed = PrintCallStack(stack(0x7f3e10000000), {});
+  ASSERT_EQ(printed.lines.size(), 4u);
+  // The report cuts the blanks of the empty columns at the line's end.
+  const std::string& line = printed.lines[2];
+  EXPECT_EQ(line.substr(0, line.find_last_not_of(' ') + 1), "00007f3e10002b17 +d7 libwidgets.so.6");
+  const PrintedStack elsewhere = PrintCallStack(stack(0x7f0a55000000), {});
+  EXPECT_EQ(printed.checksums.second, elsewhere.checksums.second);
+  EXPECT_NE(printed.checksums.second,
+            PrintCallStack(ExampleStack(0x400000, 0x7c800000), {}).checksums.second);
+
+  StackTextOptions hide_ugly;
+  hide_ugly.hide_ugly_items = true;
+  EXPECT_EQ(PrintCallStack(stack(0x7f3e10000000), hide_ugly).lines.size(), 2u);
+}
+
 TEST(CallStackText, AnItemWithoutNamesEntersWithItsAddressesLow32Bits) {
   StackItem item = Item(0x7f0012345678, std::nullopt, "", "", 0, 0, "x");
   item.always_printed = true;

@@ -200,6 +200,57 @@ TEST_F(StackTraceTest, ACallThroughABadPointerStillGivesATopItem) {
   EXPECT_NE(result.items[1].function_name.find("CallThrough"), std::string::npos);
 }
 
+// Through a library stripped to its exports: relay_caller calls relay_entry, which jumps on to
+// a function that no symbol names; that one calls another such function through a register,
+// which calls back.
+class StrippedLibraryTrace : public StackTraceTest {
+ protected:
+  uintptr_t At(const char* label) const { return library_.Address(label); }
+
+  // The callback's frame on top, called from the hidden function; relay_caller below.
+  TraceResult TraceThroughTheLibrary() {
+    StackLayout stack;
+    stack.PushFrame(At("relay_caller_return"), true);
+    stack.PushFrame(At("relay_hidden_return"), true);
+    stack.PushFrame(At("relay_callee_return"), true);
+    return Trace(stack, AddressOf(stacktest::Inner), true, true);
+  }
+
+  static const TraceItem* ItemAt(const TraceResult& result, uintptr_t address) {
+    for (const TraceItem& item : result.items) {
+      if (item.address == address) return &item;
+    }
+    return nullptr;
+  }
+
+  test::LoadedLibrary library_{STACKTEST_RELAY};
+};
+
+TEST_F(StrippedLibraryTrace, AFunctionWithoutAnyNameKeepsItsFrame) {
+  const TraceResult result = TraceThroughTheLibrary();
+  EXPECT_TRUE(result.items.front().top);
+  const struct {
+    const char* return_address;
+    const char* function_start;  // "relay_caller" is named by its export
+    const char* name;
+    uintptr_t call_length;
+  } cases[] = {
+      // Called through a register only: its start comes from the unwind tables.
+      {"relay_callee_return", "relay_callee_start", "", 2},
+      // Reached by a jump from an export that was analysed: its start is known from that.
+      {"relay_hidden_return", "relay_hidden_start", "", 2},
+      {"relay_caller_return", "relay_caller", "relay_caller", 5},
+  };
+  for (const auto& c : cases) {
+    const TraceItem* item = ItemAt(result, At(c.return_address));
+    ASSERT_NE(item, nullptr) << c.return_address << "\n" << result.text;
+    EXPECT_EQ(item->module_name, "libstacktest_relay.so");
+    EXPECT_EQ(item->function_name, c.name);
+    EXPECT_EQ(item->code_address, At(c.return_address) - c.call_length) << c.return_address;
+    EXPECT_EQ(item->function_entry, At(c.function_start)) << c.return_address;
+  }
+}
+
 class ProgressAction : public IProgressAlert {
  public:
   explicit ProgressAction(std::function<void(int)> action) : action_(std::move(action)) {}

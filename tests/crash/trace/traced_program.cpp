@@ -1,8 +1,9 @@
 // A program of ours with the crash reporter and named worker threads, for the trace request's
 // tests: it says "ready" on standard output once its workers wait, each in a function of its
-// own (on a condition variable, in a read of a pipe, in a sleep), and ends when its standard
-// input closes. "--debug-root FOLDER" looks for the libraries' separate debug files there
-// instead of the system's folder (an empty one stands for a machine without debug packages).
+// own (on a condition variable, in a read of a pipe, in a sleep, on the condition variable
+// again called back from a library without symbols), and ends when its standard input closes.
+// "--debug-root FOLDER" looks for the libraries' separate debug files there instead of the
+// system's folder (an empty one stands for a machine without debug packages).
 #include <pthread.h>
 #include <unistd.h>
 
@@ -15,6 +16,10 @@
 #include <vector>
 
 #include "crash/crash_reporter.h"
+
+// The test library stripped to its exports: it calls the callback through two functions that
+// no symbol names, the first reached by a tail call.
+extern "C" void relay_caller(void (*callback)());
 
 namespace userdb::test_support {
 
@@ -58,7 +63,12 @@ __attribute__((noinline)) std::vector<std::thread> StartWorkers(crash::CrashRepo
     ++started;
     SleepUntilStopped();
   });
-  while (started < 3) std::this_thread::yield();
+  workers.emplace_back([&] {
+    reporter.Threads().SetName(crash::CurrentThreadId(), "relay waiter");
+    ++started;
+    relay_caller(&WaitForWork);
+  });
+  while (started < 4) std::this_thread::yield();
   return workers;
 }
 
