@@ -20,7 +20,11 @@ class Namer {
       TInternalStackItem& candidate = state_.candidates[i];
       if (candidate.invalid) continue;
       Name(candidate, newer_shown);
-      if (!newer_shown) result_.newest_code_address = candidate.output.code_address;
+      if (!newer_shown) {
+        result_.newest_code_address = candidate.output.code_address;
+      } else {
+        AddTailCallFrames(candidate.output, state_.candidates[*newer_shown].output);
+      }
       newer_shown = i;
       result_.items.push_back(candidate.output);
     }
@@ -65,16 +69,39 @@ class Namer {
     out.address = candidate.address;
     out.top = candidate.top;
     ChooseCodeAddress(candidate, newer_shown);
+    const bool code_address_known = candidate.top || out.code_address != candidate.address;
+    Describe(out, candidate.module, code_address_known ? out.code_address : candidate.examined);
+  }
+
+  // Module, unit, line and what else the module tells of the item's code; `in_function` is an
+  // address of the item's function.
+  void Describe(TraceItem& out, std::optional<size_t> module_index, uintptr_t in_function) {
     TraceContext& context = state_.context;
-    const ModuleInfo* module = context.InfoOf(candidate.module);
+    const ModuleInfo* module = context.InfoOf(module_index);
     out.module_name = module != nullptr ? module->file_name : kNoModule;
-    if (const TMapFile* table = context.TableOf(candidate.module)) NameFromTable(*table, out);
+    if (const TMapFile* table = context.TableOf(module_index)) NameFromTable(*table, out);
     // A function that no symbol names still has its first byte in the unwind tables.
     if (out.function_entry == 0 && module != nullptr) {
-      const bool code_address_known = candidate.top || out.code_address != candidate.address;
-      const auto unwind =
-          context.UnwindEntryAt(code_address_known ? out.code_address : candidate.examined);
-      if (unwind) out.function_entry = unwind->start;
+      if (const auto unwind = context.UnwindEntryAt(in_function)) {
+        out.function_entry = unwind->start;
+      }
+    }
+  }
+
+  // The functions that tail calls passed through between the caller and the item above it:
+  // frames without a return address of their own, shown at their jumps.
+  void AddTailCallFrames(const TraceItem& caller, const TraceItem& callee) {
+    const std::vector<TailCallHop> hops = TailCallsBetween(state_, caller, callee.function_entry);
+    for (auto hop = hops.rbegin(); hop != hops.rend(); ++hop) {
+      const FunctionListEntry& function = state_.Function(hop->function);
+      TraceItem out;
+      out.address = hop->next;
+      out.code_address = hop->jump;
+      out.function_name = function.name;
+      out.function_entry = function.info.entry;
+      out.tail_call = true;
+      Describe(out, state_.context.ModuleOf(hop->jump), hop->jump);
+      result_.items.push_back(std::move(out));
     }
   }
 

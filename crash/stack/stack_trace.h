@@ -38,6 +38,9 @@ struct TraceItem {
   int line = 0;  // the line, or with relative lines the distance from the function's first line
   int second_line = 0;  // with relative lines: the absolute line (or the entry's line, see naming)
   bool top = false;
+  // The frame of a function that handed on by a tail call: no return address on the stack
+  // stands for it; `address` is the address after its jump, `code_address` the jump.
+  bool tail_call = false;
 };
 
 struct TraceResult;

@@ -68,6 +68,22 @@ struct TraceState {
 CallSiteFound FindCallSite(TraceState& state, size_t function, TInternalStackItem& candidate,
                            bool top);
 
+// One jump of a tail call: the function that jumped on, its jump and the address after it
+// (where the function's frame shows it, as a return address shows a call).
+struct TailCallHop {
+  size_t function = 0;  // in the function list
+  uintptr_t jump = 0;
+  uintptr_t next = 0;
+};
+
+// The frames that tail calls left between the named caller and the function running above it
+// (its first byte `callee_entry`), the caller's first: the one chain of jumps from the function
+// that the caller's call reached to the callee, without the entries that only jump on (PLT).
+// Empty when there is no such chain, more than one, or a function of it that the module's
+// symbols do not name.
+std::vector<TailCallHop> TailCallsBetween(TraceState& state, const TraceItem& caller,
+                                          uintptr_t callee_entry);
+
 // The link lists of the candidate lose every link to `other`.
 void RemoveLinksTo(TInternalStackItem& candidate, size_t other);
 // The candidate loses all its links, and its partners their links to it.

@@ -47,6 +47,7 @@ Chain ChainOfTrace(const TraceResult& result, const Chain& reference) {
     return std::find(reference.begin(), reference.end(), address) != reference.end();
   };
   for (const TraceItem& item : result.items) {
+    if (item.tail_call) continue;
     uintptr_t key = item.top ? item.code_address : item.address;
     if (!in_reference(key)) {
       if (in_reference(item.code_address)) key = item.code_address;

@@ -27,7 +27,9 @@ ChainScore CompareChains(const Chain& reference, const Chain& printed);
 Chain WithRepeatsRemoved(const Chain& chain);
 
 // A trace's items as a chain: the top item by its code address, the others by their return
-// address; an item that matches the reference by its code address instead counts as well.
+// address; an item that matches the reference by its code address instead counts as well. The
+// frames of tail calls are left out: they have no return address, and the reference holds
+// return addresses only.
 Chain ChainOfTrace(const TraceResult& result, const Chain& reference);
 
 // The chain of a plain frame-pointer walk: the current address, then [rbp + 8] up the rbp chain.

@@ -31,6 +31,19 @@ TEST_P(StackDemoTest, TheTraceFindsTheReferenceChainAndInventsNothing) {
   EXPECT_EQ(score[3], "0") << result.out;
 }
 
+// TailCaller ended with a jump to TailCallee and left no return address: the trace shows its
+// frame between TailCallee's and its caller's, from the demo's symbols and the jump.
+TEST(StackDemoTailCall, TheFrameOfTheFunctionThatJumpedIsShown) {
+  for (const char* program : {"userdb-stack-demo", "userdb-stack-demo-nofp"}) {
+    const auto result =
+        userdb::test_support::RunProgram({std::string(DEMO_FOLDER) + "/" + program, "tail-call"});
+    ASSERT_EQ(result.exit_code, 0) << result.err;
+    const std::regex chain(
+        R"(\.TailCallee\r\n[0-9a-f]{16} [^\r]*\.TailCaller\r\n[0-9a-f]{16} [^\r]*\.CallTailCaller\r\n)");
+    EXPECT_TRUE(std::regex_search(result.out, chain)) << program << "\n" << result.out;
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Programs, StackDemoTest,
                          ::testing::Values(DemoRun{"userdb-stack-demo", "qt-event"},
                                            DemoRun{"userdb-stack-demo-nofp", "qt-event"},

@@ -200,11 +200,13 @@ TEST_F(StackTraceTest, ACallThroughABadPointerStillGivesATopItem) {
   EXPECT_NE(result.items[1].function_name.find("CallThrough"), std::string::npos);
 }
 
-// Through a library stripped to its exports: relay_caller calls relay_entry, which jumps on to
-// a function that no symbol names; that one calls another such function through a register,
-// which calls back.
-class StrippedLibraryTrace : public StackTraceTest {
+// Through the relay library: relay_caller calls relay_entry, which jumps on to relay_hidden;
+// that one calls relay_hidden_callee through a register, which calls back. Stripped to its
+// exports, no symbol names the two hidden functions.
+class RelayTrace : public StackTraceTest {
  protected:
+  explicit RelayTrace(const char* path) : library_(path) {}
+
   uintptr_t At(const char* label) const { return library_.Address(label); }
 
   // The callback's frame on top, called from the hidden function; relay_caller below.
@@ -223,12 +225,24 @@ class StrippedLibraryTrace : public StackTraceTest {
     return nullptr;
   }
 
-  test::LoadedLibrary library_{STACKTEST_RELAY};
+  test::LoadedLibrary library_;
+};
+
+class StrippedLibraryTrace : public RelayTrace {
+ protected:
+  StrippedLibraryTrace() : RelayTrace(STACKTEST_RELAY) {}
+};
+
+class LibraryWithSymbolsTrace : public RelayTrace {
+ protected:
+  LibraryWithSymbolsTrace() : RelayTrace(STACKTEST_RELAY_SYMBOLS) {}
 };
 
 TEST_F(StrippedLibraryTrace, AFunctionWithoutAnyNameKeepsItsFrame) {
   const TraceResult result = TraceThroughTheLibrary();
   EXPECT_TRUE(result.items.front().top);
+  // No symbol confirms the function that jumped: no frame is made of the jump.
+  EXPECT_EQ(ItemAt(result, At("relay_entry_jump_end")), nullptr) << result.text;
   const struct {
     const char* return_address;
     const char* function_start;  // "relay_caller" is named by its export
@@ -249,6 +263,26 @@ TEST_F(StrippedLibraryTrace, AFunctionWithoutAnyNameKeepsItsFrame) {
     EXPECT_EQ(item->code_address, At(c.return_address) - c.call_length) << c.return_address;
     EXPECT_EQ(item->function_entry, At(c.function_start)) << c.return_address;
   }
+}
+
+// relay_entry left no return address: it jumped on to relay_hidden. Its frame lies between
+// relay_caller's call and relay_hidden, at its jump.
+TEST_F(LibraryWithSymbolsTrace, ATailCallKeepsTheFrameOfTheFunctionThatJumped) {
+  const TraceResult result = TraceThroughTheLibrary();
+  std::vector<std::string> names;
+  for (const TraceItem& item : result.items) names.push_back(item.function_name);
+  ASSERT_EQ(names.size(), 5u) << result.text;
+  EXPECT_EQ(std::vector<std::string>(names.begin() + 1, names.end()),
+            (std::vector<std::string>{"relay_hidden_callee", "relay_hidden", "relay_entry",
+                                      "relay_caller"}))
+      << result.text;
+  const TraceItem& tail_call = result.items[3];
+  EXPECT_EQ(tail_call.address, At("relay_entry_jump_end"));
+  EXPECT_EQ(tail_call.code_address, At("relay_entry_jump_end") - 2);  // jmp rel8
+  EXPECT_EQ(tail_call.function_entry, At("relay_entry"));
+  EXPECT_EQ(tail_call.module_name, "libstacktest_relay_symbols.so");
+  EXPECT_TRUE(tail_call.tail_call);
+  EXPECT_FALSE(tail_call.top);
 }
 
 class ProgressAction : public IProgressAlert {

@@ -139,7 +139,7 @@ TEST_F(TraceTool, NamesTheCodeThatCreatedEachWorker) {
       "userdb\\.test_support\\.\\(anonymous namespace\\)\\.StartWorkers");
   const auto matches = std::distance(std::sregex_iterator(report.begin(), report.end(), created),
                                      std::sregex_iterator());
-  EXPECT_EQ(matches, 4) << report.substr(0, 4000);
+  EXPECT_EQ(matches, 5) << report.substr(0, 4000);
 }
 
 // The section whose title starts with `title_start`; empty when there is none.
@@ -215,6 +215,18 @@ TEST_F(TraceTool, ShowsTheFramesOfFunctionsThatNoSymbolNames) {
   const std::regex chain("\\.WaitForWork\r\n" + unnamed + unnamed +
                          "[0-9a-f]{16} \\+[0-9a-f]+ +libstacktest_relay\\.so +relay_caller\r\n");
   EXPECT_TRUE(std::regex_search(section, chain)) << section;
+}
+
+// A function that handed on by a tail call left no return address, yet it keeps its frame
+// where its module's symbols name it.
+TEST_F(TraceTool, ShowsTheFrameOfAFunctionThatEndedInATailCall) {
+  const std::string section = SectionStartingWith(Trace(program_.Pid()).out, "tail call waiter ($");
+  std::string chain = "\\.WaitForWork\r\n";
+  for (const char* name : {"relay_hidden_callee", "relay_hidden", "relay_entry", "relay_caller"}) {
+    chain += "[0-9a-f]{16} \\+[0-9a-f]+ +libstacktest_relay_symbols\\.so [^\r]* " +
+             std::string(name) + "\r\n";
+  }
+  EXPECT_TRUE(std::regex_search(section, std::regex(chain))) << section;
 }
 
 TEST_F(TraceTool, ModulesAndProcessesMatchProc) {

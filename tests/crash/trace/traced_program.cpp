@@ -1,9 +1,11 @@
 // A program of ours with the crash reporter and named worker threads, for the trace request's
 // tests: it says "ready" on standard output once its workers wait, each in a function of its
 // own (on a condition variable, in a read of a pipe, in a sleep, on the condition variable
-// again called back from a library without symbols), and ends when its standard input closes.
-// "--debug-root FOLDER" looks for the libraries' separate debug files there instead of the
-// system's folder (an empty one stands for a machine without debug packages).
+// again called back from the relay library without symbols and from the same library with
+// them), and ends when its standard input closes. "--debug-root FOLDER" looks for the
+// libraries' separate debug files there instead of the system's folder (an empty one stands
+// for a machine without debug packages).
+#include <dlfcn.h>
 #include <pthread.h>
 #include <unistd.h>
 
@@ -17,9 +19,16 @@
 
 #include "crash/crash_reporter.h"
 
-// The test library stripped to its exports: it calls the callback through two functions that
-// no symbol names, the first reached by a tail call.
-extern "C" void relay_caller(void (*callback)());
+// The relay library calls the callback through two functions of its own, the first reached by
+// a tail call. Both of its copies are loaded, each in its own scope: the one stripped to its
+// exports, where no symbol names the two, and the one with its symbols.
+using RelayCaller = void (*)(void (*callback)());
+
+RelayCaller LoadRelayCaller(const char* path) {
+  void* const library = dlopen(path, RTLD_NOW | RTLD_LOCAL);
+  return library != nullptr ? reinterpret_cast<RelayCaller>(dlsym(library, "relay_caller"))
+                            : nullptr;
+}
 
 namespace userdb::test_support {
 
@@ -45,7 +54,9 @@ __attribute__((noinline)) void SleepUntilStopped() {
   while (!stopping) std::this_thread::sleep_for(std::chrono::milliseconds(5));
 }
 
-__attribute__((noinline)) std::vector<std::thread> StartWorkers(crash::CrashReporter& reporter) {
+__attribute__((noinline)) std::vector<std::thread> StartWorkers(crash::CrashReporter& reporter,
+                                                                RelayCaller stripped_relay,
+                                                                RelayCaller relay_with_symbols) {
   std::vector<std::thread> workers;
   std::atomic<int> started{0};
   // Named in the registry, named for the kernel, and unnamed.
@@ -66,9 +77,14 @@ __attribute__((noinline)) std::vector<std::thread> StartWorkers(crash::CrashRepo
   workers.emplace_back([&] {
     reporter.Threads().SetName(crash::CurrentThreadId(), "relay waiter");
     ++started;
-    relay_caller(&WaitForWork);
+    stripped_relay(&WaitForWork);
   });
-  while (started < 4) std::this_thread::yield();
+  workers.emplace_back([&] {
+    reporter.Threads().SetName(crash::CurrentThreadId(), "tail call waiter");
+    ++started;
+    relay_with_symbols(&WaitForWork);
+  });
+  while (started < 5) std::this_thread::yield();
   return workers;
 }
 
@@ -92,7 +108,10 @@ int main(int argc, char** argv) {
   if (argc == 3 && std::strcmp(argv[1], "--debug-root") == 0) symbol_sources.debug_root = argv[2];
   userdb::crash::CrashReporter reporter(userdb::crash::ProgramForm::kConsole, symbol_sources);
   if (pipe(quiet_pipe) != 0) return 1;
-  std::vector<std::thread> workers = StartWorkers(reporter);
+  const RelayCaller stripped_relay = LoadRelayCaller(STRIPPED_RELAY_PATH);
+  const RelayCaller relay_with_symbols = LoadRelayCaller(RELAY_WITH_SYMBOLS_PATH);
+  if (stripped_relay == nullptr || relay_with_symbols == nullptr) return 1;
+  std::vector<std::thread> workers = StartWorkers(reporter, stripped_relay, relay_with_symbols);
   // Each worker is on its way into its waiting function; a moment lets it arrive there.
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
   std::puts("ready");
