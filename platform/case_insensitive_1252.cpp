@@ -26,6 +26,10 @@ constexpr std::array<unsigned char, 256> kLower = MakeLowerTable();
 
 }  // namespace
 
+unsigned char LowerCase1252(char byte) {
+  return kLower[static_cast<unsigned char>(byte)];
+}
+
 bool EqualIgnoringCase1252(std::string_view left, std::string_view right) {
   if (left.size() != right.size()) return false;
   for (size_t i = 0; i < left.size(); ++i) {

@@ -11,6 +11,9 @@ namespace userdb::platform {
 
 bool EqualIgnoringCase1252(std::string_view left, std::string_view right);
 
+// The lower-case form of a byte, as the comparison above pairs them.
+unsigned char LowerCase1252(char byte);
+
 // Hash and equality for unordered containers keyed by such texts; both take any text
 // form, so that a look-up needs no copy of the key.
 struct HashIgnoringCase1252 {

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <limits>
 #include <thread>
 #include <utility>
 
@@ -58,20 +59,10 @@ bool Lock(int fd, std::optional<Clock::time_point> deadline) {
   }
 }
 
-bool WriteAllAt(int fd, off_t offset, std::initializer_list<std::string_view> pieces) {
+bool WriteAllPiecesAt(int fd, off_t offset, std::initializer_list<std::string_view> pieces) {
   for (std::string_view piece : pieces) {
-    while (!piece.empty()) {
-      const ssize_t written = pwrite(fd, piece.data(), piece.size(), offset);
-      if (written < 0 && errno == EINTR) continue;
-      if (written < 0) return false;
-      // A regular file takes less only when the disk is full or a size limit is reached.
-      if (written == 0) {
-        errno = ENOSPC;
-        return false;
-      }
-      piece.remove_prefix(static_cast<size_t>(written));
-      offset += written;
-    }
+    if (!WriteAllAt(fd, offset, piece)) return false;
+    offset += static_cast<off_t>(piece.size());
   }
   return true;
 }
@@ -125,6 +116,33 @@ RegularFile OpenNamed(const std::string& path, const LockedFile::Options& option
 }
 
 }  // namespace
+
+bool WriteAllAt(int fd, off_t offset, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t written = pwrite(fd, bytes.data(), bytes.size(), offset);
+    if (written < 0 && errno == EINTR) continue;
+    if (written < 0) return false;
+    // A regular file takes less only when the disk is full or a size limit is reached.
+    if (written == 0) {
+      errno = ENOSPC;
+      return false;
+    }
+    bytes.remove_prefix(static_cast<size_t>(written));
+    offset += written;
+  }
+  return true;
+}
+
+UniqueFd CreateTemporaryFile(const std::string& folder, std::string_view prefix,
+                             std::string& temporary_path) {
+  const std::string dotted = "." + std::string(prefix) + ".";
+  RemoveStaleTemporaries(folder, dotted);
+  temporary_path = folder + dotted + "XXXXXX";
+  UniqueFd fd(mkostemp(temporary_path.data(), O_CLOEXEC));
+  // Held until the rename, so that no other writer takes the file for a stale one.
+  if (fd.Valid()) (void)flock(fd.Get(), LOCK_EX | LOCK_NB);
+  return fd;
+}
 
 std::string OpenErrorText(int error_number) {
   if (error_number == kNotRegularFile) return "Not a regular file";
@@ -223,15 +241,17 @@ std::optional<std::string> LockedFile::ReadAll(size_t max_size) {
 }
 
 bool LockedFile::Append(std::string_view bytes) {
-  if (WriteAllAt(fd_.Get(), known_size_, {bytes})) return true;
+  if (WriteAllAt(fd_.Get(), known_size_, bytes)) return true;
   (void)!ftruncate(fd_.Get(), known_size_);
   return false;
 }
 
+bool LockedFile::Renamable(Replacement how) const {
+  return how == Replacement::kByRename || (status_.st_nlink == 1 && status_.st_uid == geteuid());
+}
+
 WriteResult LockedFile::Replace(std::initializer_list<std::string_view> pieces, Replacement how) {
-  const bool renamable =
-      how == Replacement::kByRename || (status_.st_nlink == 1 && status_.st_uid == geteuid());
-  if (renamable) {
+  if (Renamable(how)) {
     int no_temporary_error = 0;
     if (std::optional<WriteResult> result = ReplaceByRename(pieces, no_temporary_error)) {
       return *result;
@@ -250,25 +270,44 @@ void LockedFile::RemoveIfCreated() {
 std::optional<WriteResult> LockedFile::ReplaceByRename(
     std::initializer_list<std::string_view> pieces, int& no_temporary_error) {
   const std::string folder = FolderPart(resolved_path_);
-  const std::string prefix = "." + resolved_path_.substr(folder.size()) + ".";
-  RemoveStaleTemporaries(folder, prefix);
-  std::string temporary = folder + prefix + "XXXXXX";
-  UniqueFd fd(mkostemp(temporary.data(), O_CLOEXEC));
+  std::string temporary;
+  UniqueFd fd = CreateTemporaryFile(folder, resolved_path_.substr(folder.size()), temporary);
   if (!fd.Valid()) {
     no_temporary_error = errno;
     return std::nullopt;
   }
-  // Held until the rename, so that no other writer takes the file for a stale one.
-  (void)flock(fd.Get(), LOCK_EX | LOCK_NB);
+  if (!WriteAllPiecesAt(fd.Get(), 0, pieces)) {
+    const WriteResult result{WriteResult::Failure::kData, errno};
+    unlink(temporary.c_str());
+    return result;
+  }
+  return RenameOver(fd.Get(), temporary);
+}
+
+WriteResult LockedFile::RenameOver(int temporary, const std::string& temporary_path) {
   WriteResult result;
-  if (!WriteAllAt(fd.Get(), 0, pieces) || fchmod(fd.Get(), status_.st_mode & 07777) != 0 ||
-      fsync(fd.Get()) != 0) {
+  if (fchmod(temporary, status_.st_mode & 07777) != 0 || fsync(temporary) != 0) {
     result = {WriteResult::Failure::kData, errno};
-  } else if (rename(temporary.c_str(), resolved_path_.c_str()) != 0) {
+  } else if (rename(temporary_path.c_str(), resolved_path_.c_str()) != 0) {
     result = {WriteResult::Failure::kFile, errno};
   }
-  if (!result.Done()) unlink(temporary.c_str());
+  if (!result.Done()) unlink(temporary_path.c_str());
   return result;
+}
+
+WriteResult LockedFile::ReplaceByTemporary(UniqueFd temporary, const std::string& temporary_path,
+                                           Replacement how) {
+  struct stat written {};
+  const bool same_file_system =
+      fstat(temporary.Get(), &written) == 0 && written.st_dev == status_.st_dev;
+  if (same_file_system && Renamable(how)) return RenameOver(temporary.Get(), temporary_path);
+  // Behind a link to another file system, or a file that is not renamed: its contents are
+  // copied, as Replace writes them.
+  std::optional<std::string> contents =
+      ReadWholeFd(temporary.Get(), std::numeric_limits<size_t>::max() / 2);
+  unlink(temporary_path.c_str());
+  if (!contents) return {WriteResult::Failure::kData, errno};
+  return Replace({*contents}, how);
 }
 
 WriteResult LockedFile::RewriteInPlace(std::initializer_list<std::string_view> pieces) {
@@ -281,7 +320,7 @@ WriteResult LockedFile::RewriteInPlace(std::initializer_list<std::string_view> p
     (void)!ftruncate(fd, known_size_);
     return {WriteResult::Failure::kData, error_number};
   }
-  if (!WriteAllAt(fd, 0, pieces)) return {WriteResult::Failure::kData, errno};
+  if (!WriteAllPiecesAt(fd, 0, pieces)) return {WriteResult::Failure::kData, errno};
   if (ftruncate(fd, size) != 0) return {WriteResult::Failure::kData, errno};
   return {};
 }

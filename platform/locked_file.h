@@ -64,6 +64,17 @@ std::optional<std::string> ReadWholeFd(int fd, size_t max_size, size_t expected_
 // leases) the answer is true, unchecked.
 bool DenyOtherWriters(int fd);
 
+// Writes every byte at `offset` (a short write of a full disk fails with ENOSPC); false
+// with errno set when it could not.
+bool WriteAllAt(int fd, off_t offset, std::string_view bytes);
+
+// Creates a new temporary file ".<prefix>.XXXXXX" in `folder` ("" for the current one),
+// locked exclusively until it is closed, and removes such files there that writers killed
+// before their rename left behind. Gives an invalid descriptor, errno set, when the folder
+// takes no new file.
+UniqueFd CreateTemporaryFile(const std::string& folder, std::string_view prefix,
+                             std::string& temporary_path);
+
 // How a write ended. A failure has the errno of the step that failed (ENOSPC for a short
 // write) and tells whether the bytes could not be written or the file could not be made.
 struct WriteResult {
@@ -122,14 +133,24 @@ class LockedFile {
   // are removed on the way.
   WriteResult Replace(std::initializer_list<std::string_view> pieces, Replacement how);
 
+  // Makes the whole contents of the temporary file at `temporary_path` (open as
+  // `temporary`, made by CreateTemporaryFile) the file's contents, as Replace does: by
+  // renaming it over the file where Replace would rename and the two are on one file
+  // system, by copying otherwise. The temporary file is gone afterwards, whatever happened.
+  WriteResult ReplaceByTemporary(UniqueFd temporary, const std::string& temporary_path,
+                                 Replacement how);
+
   // Removes the file when this open created it and it is still at its path; for a write
   // that failed before the file had any contents.
   void RemoveIfCreated();
 
  private:
   LockedFile() = default;
+  bool Renamable(Replacement how) const;
   std::optional<WriteResult> ReplaceByRename(std::initializer_list<std::string_view> pieces,
                                              int& no_temporary_error);
+  // Flushes the temporary file with the file's mode and renames it over the file.
+  WriteResult RenameOver(int temporary, const std::string& temporary_path);
   WriteResult RewriteInPlace(std::initializer_list<std::string_view> pieces);
 
   UniqueFd fd_;

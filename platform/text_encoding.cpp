@@ -97,10 +97,25 @@ std::string Windows1252FromUtf16Le(std::string_view bytes) {
 }
 
 std::optional<std::string> Windows1252FromUtf8(std::string_view text) {
-  bool lossless = false;
-  std::string converted = ConvertUtf8(text, lossless);
-  if (!lossless) return std::nullopt;
+  std::string converted;
+  if (!AppendWindows1252FromUtf8(text, converted)) return std::nullopt;
   return converted;
+}
+
+bool AppendWindows1252FromUtf8(std::string_view text, std::string& out) {
+  const size_t start = out.size();
+  while (!text.empty()) {
+    const size_t length = Utf8SequenceLength(text);
+    const std::optional<char> byte =
+        length > 0 ? Windows1252FromCodePoint(DecodeUtf8(text, length)) : std::nullopt;
+    if (!byte) {
+      out.resize(start);
+      return false;
+    }
+    out += *byte;
+    text.remove_prefix(length);
+  }
+  return true;
 }
 
 std::string Windows1252FromUtf8Replacing(std::string_view text) {
@@ -142,6 +157,27 @@ size_t Utf8SequenceLength(std::string_view text) {
     if (byte(i) < 0x80 || byte(i) > 0xBF) return 0;
   }
   return length;
+}
+
+std::optional<std::u32string> CodePointsOfUtf8(std::string_view text) {
+  std::u32string code_points;
+  code_points.reserve(text.size());
+  while (!text.empty()) {
+    const size_t length = Utf8SequenceLength(text);
+    if (length == 0) return std::nullopt;
+    code_points += DecodeUtf8(text, length);
+    text.remove_prefix(length);
+  }
+  return code_points;
+}
+
+bool IsWellFormedUtf8(std::string_view text) {
+  while (!text.empty()) {
+    const size_t length = Utf8SequenceLength(text);
+    if (length == 0) return false;
+    text.remove_prefix(length);
+  }
+  return true;
 }
 
 void AppendUtf8(std::string& out, char32_t code_point) {

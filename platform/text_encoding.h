@@ -23,6 +23,8 @@ std::string Windows1252FromUtf16Le(std::string_view bytes);
 // UTF-8 text in Windows-1252; none when it is not well-formed UTF-8 or holds a character
 // that the code page lacks.
 std::optional<std::string> Windows1252FromUtf8(std::string_view text);
+// The same, appended to `out`; false, with `out` as it was, where the above gives none.
+bool AppendWindows1252FromUtf8(std::string_view text, std::string& out);
 
 // The same, but every character that cannot be converted (a malformed byte, a character
 // the code page lacks) becomes "?", as the 8-bit interfaces of Windows hand them out.
@@ -34,6 +36,10 @@ std::string Utf8FromUtf16Le(std::string_view bytes);
 
 // The length of the well-formed UTF-8 sequence at the start of `text`, or 0.
 size_t Utf8SequenceLength(std::string_view text);
+
+// The code points of well-formed UTF-8 text; none when it is not well-formed.
+std::optional<std::u32string> CodePointsOfUtf8(std::string_view text);
+bool IsWellFormedUtf8(std::string_view text);
 
 // Appends a code point, encoded in UTF-8.
 void AppendUtf8(std::string& out, char32_t code_point);
