@@ -19,6 +19,8 @@ BENCH_PACKAGES := gdb
 # The crash reporter's screenshot (X server, cursor) and mail hand-off; pngcheck checks its PNGs.
 BUILD_PACKAGES += libxcb1-dev libxcb-xfixes0-dev xdg-utils
 TEST_PACKAGES  += pngcheck
+# ICU: the conversion decodes UTF-8 input and transliterates names to what the radio shows.
+BUILD_PACKAGES += libicu-dev
 # The crash reporter's end-to-end tests drive the real window and the crash helper's box,
 # windows of other processes, through the X server.
 TEST_PACKAGES  += xdotool

@@ -75,9 +75,8 @@ void AppendDisplayNamePart(const CompositionContext& context, std::string& line_
   line_text += ',';
 }
 
-// The line of the MD-9600/RT90: ID, display name, city, "|" state when present,
-// "|" country.
-void ComposeMd9600Line(const CompositionContext& context, std::string& line_text) {
+// The MD-9600/RT90 line up to its state: ID, display name, city, "|" state when present.
+void ComposeMd9600UpToState(const CompositionContext& context, std::string& line_text) {
   StringList& fields = context.field_list;
   AppendDisplayNamePart(context, line_text);
   if (IsPresent(fields.Get(kCity))) {
@@ -88,9 +87,13 @@ void ComposeMd9600Line(const CompositionContext& context, std::string& line_text
     line_text += '|';
     AppendSonderzeichenToBlank(line_text, fields.Get(kState), context.log);
   }
-  AbbreviateRegion(fields, kCountry, context.regions);
+}
+
+// ... and its end: "|" and the country.
+void AppendMd9600Country(const CompositionContext& context, std::string& line_text) {
+  AbbreviateRegion(context.field_list, kCountry, context.regions);
   line_text += '|';
-  AppendSonderzeichenToBlank(line_text, fields.Get(kCountry), context.log);
+  AppendSonderzeichenToBlank(line_text, context.field_list.Get(kCountry), context.log);
 }
 
 // One of name, city and state on the MD-2017/RT82 line: nothing when absent; otherwise
@@ -108,16 +111,27 @@ void AppendMd2017Part(std::string_view field, int width, DisplayFormat display_f
   }
 }
 
-void ComposeMd2017Line(DisplayFormat display_format, const CompositionContext& context,
-                       std::string& line_text) {
+void ComposeMd2017UpToState(DisplayFormat display_format, const CompositionContext& context,
+                            std::string& line_text) {
   StringList& fields = context.field_list;
   AppendDisplayNamePart(context, line_text);
   AppendMd2017Part(fields.Get(kName), kNameWidth, display_format, context, line_text);
   AppendMd2017Part(fields.Get(kCity), kCityWidth, display_format, context, line_text);
   AbbreviateRegion(fields, kState, context.regions);
   AppendMd2017Part(fields.Get(kState), kStateWidth, display_format, context, line_text);
-  AbbreviateRegion(fields, kCountry, context.regions);
-  AppendSonderzeichenToBlank(line_text, fields.Get(kCountry), context.log);
+}
+
+void AppendMd2017Country(const CompositionContext& context, std::string& line_text) {
+  AbbreviateRegion(context.field_list, kCountry, context.regions);
+  AppendSonderzeichenToBlank(line_text, context.field_list.Get(kCountry), context.log);
+}
+
+// The field whose read ends the composition (the display name reads the nickname first,
+// the country is read last), or -1 when every field it reads is there.
+int MissingFieldOfComposition(const StringList& field_list) {
+  if (field_list.Count() <= kNickname) return kNickname;
+  if (field_list.Count() <= kCountry) return kCountry;
+  return -1;
 }
 
 }  // namespace
@@ -134,12 +148,28 @@ std::string ComposeDisplayName(const StringList& field_list, const LogLine& log)
   return display_name;
 }
 
+bool TryComposeContactLine(RadioType radio_type, DisplayFormat display_format,
+                           const CompositionContext& context, std::string& line_text) {
+  const int missing = MissingFieldOfComposition(context.field_list);
+  if (missing == kNickname) return false;
+  if (radio_type == kMd9600) {
+    ComposeMd9600UpToState(context, line_text);
+  } else {
+    ComposeMd2017UpToState(display_format, context, line_text);
+  }
+  if (missing == kCountry) return false;
+  if (radio_type == kMd9600) {
+    AppendMd9600Country(context, line_text);
+  } else {
+    AppendMd2017Country(context, line_text);
+  }
+  return true;
+}
+
 void ComposeContactLine(RadioType radio_type, DisplayFormat display_format,
                         const CompositionContext& context, std::string& line_text) {
-  if (radio_type == kMd9600) {
-    ComposeMd9600Line(context, line_text);
-  } else {
-    ComposeMd2017Line(display_format, context, line_text);
+  if (!TryComposeContactLine(radio_type, display_format, context, line_text)) {
+    throw ListIndexError(MissingFieldOfComposition(context.field_list));
   }
 }
 

@@ -31,4 +31,10 @@ std::string ComposeDisplayName(const StringList& field_list, const LogLine& log)
 void ComposeContactLine(RadioType radio_type, DisplayFormat display_format,
                         const CompositionContext& context, std::string& line_text);
 
+// The same without the exception: false where ComposeContactLine throws, with `line_text`
+// and the fields as it leaves them. A run composes its lines so, as a throw for each line
+// that lacks a field would cost far more than the line (every throw is recorded).
+bool TryComposeContactLine(RadioType radio_type, DisplayFormat display_format,
+                           const CompositionContext& context, std::string& line_text);
+
 }  // namespace userdb::conversion

@@ -1,6 +1,6 @@
 // The region table arranged for look-ups during a run: the rows of each name length in
-// table order, so that a field is compared only with names of its own length and the
-// first matching row still wins.
+// table order, so that a field is compared only with names of its own length and first
+// letter, and the first matching row still wins.
 #pragma once
 
 #include <optional>
@@ -23,6 +23,7 @@ class RegionLookup {
 
  private:
   struct Row {
+    unsigned char first_letter;  // in lower case
     std::string name;
     std::string code;
   };

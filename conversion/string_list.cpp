@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "conversion/line_ends.h"
 #include "platform/whole_file.h"
 
 namespace userdb::conversion {
@@ -13,14 +14,6 @@ constexpr std::string_view kCrLf = "\r\n";
 // A loaded file is split in place: its line ends become one LF each, which never needs
 // more room than the line end it replaces.
 constexpr std::string_view kLoadedLineEnd = "\n";
-
-// The position of the first CR or LF at or after `from`, or `size`.
-size_t FindLineEnd(const char* bytes, size_t from, size_t size) {
-  const void* lf = std::memchr(bytes + from, '\n', size - from);
-  const size_t lf_at = lf ? static_cast<const char*>(lf) - bytes : size;
-  const void* cr = std::memchr(bytes + from, '\r', lf_at - from);
-  return cr ? static_cast<const char*>(cr) - bytes : lf_at;
-}
 
 }  // namespace
 
@@ -35,6 +28,22 @@ void StringList::Set(int index, std::string_view text) {
   bytes_.replace(start, old_size, text);
   const int64_t moved = static_cast<int64_t>(text.size()) - static_cast<int64_t>(old_size);
   for (size_t later = index + 1; later < bounds_.size(); ++later) bounds_[later] += moved;
+}
+
+void StringList::AssignPieces(std::string_view text, char separator) {
+  // The text itself, each separator turned into the line end of the entry before it.
+  bytes_.resize(text.size() + kLoadedLineEnd.size());
+  char* const begin = bytes_.data();
+  char* const end = begin + text.size();
+  std::memcpy(begin, text.data(), text.size());
+  *end = kLoadedLineEnd[0];
+  bounds_.resize(1);
+  for (char* at = begin; (at = static_cast<char*>(std::memchr(at, separator, end - at))); ++at) {
+    *at = kLoadedLineEnd[0];
+    bounds_.push_back(at + 1 - begin);
+  }
+  bounds_.push_back(bytes_.size());
+  line_end_ = kLoadedLineEnd;
 }
 
 void StringList::Clear() {
@@ -53,13 +62,12 @@ void StringList::LoadFromBytes(std::string bytes) {
   bounds_.assign(1, 0);
   size_t read = 0;
   size_t write = 0;
+  const std::string_view text(bytes.data(), size);
   while (read < size) {
-    const size_t line_end = FindLineEnd(bytes.data(), read, size);
+    const size_t line_end = FindLineEnd(text, read);
     std::memmove(bytes.data() + write, bytes.data() + read, line_end - read);
     write += line_end - read;
-    read = line_end;
-    if (read < size && bytes[read] == '\r') ++read;
-    if (read < size && bytes[read] == '\n') ++read;
+    read = PastLineEnd(text, line_end);
     // Each line end took at least one byte, so the LF fits, but for a last line
     // without line end.
     if (write < bytes.size()) {

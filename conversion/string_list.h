@@ -41,6 +41,9 @@ class StringList {
     for (const char byte : line_end_) bytes_ += byte;  // one or two bytes: no copy call
     bounds_.push_back(bytes_.size());
   }
+  // Replaces the entries by the pieces of `text` between its `separator`s: one more entry
+  // than it has separators, each possibly empty.
+  void AssignPieces(std::string_view text, char separator);
   // Empties the list, keeping its memory for the next use.
   void Clear();
   // Makes room for `entries` entries of `bytes` bytes in all.

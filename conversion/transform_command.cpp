@@ -7,6 +7,9 @@ namespace userdb::conversion {
 
 std::optional<std::string_view> TransformRefusal(const TransformSelections& selections) {
   if (!platform::FileExists(selections.input_path)) return kFileMissingText;
+  for (const std::string& path : selections.further_input_paths) {
+    if (!platform::FileExists(path)) return kFileMissingText;
+  }
   if (!selections.radio_type) return kNoRadioTypeText;
   return std::nullopt;
 }
@@ -18,6 +21,10 @@ ConversionRequest TransformRequest(const TransformSelections& selections) {
   request.display_format = selections.display_format;
   request.radio_type_caption = RadioTypeCaption(request.radio_type);
   request.display_format_caption = DisplayFormatCaption(request.display_format);
+  request.further_input_paths = selections.further_input_paths;
+  request.text_choice = selections.text_choice;
+  request.unique_ids = selections.unique_ids;
+  request.sort_by_id = selections.sort_by_id;
   return request;
 }
 

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "conversion/conversion_lists.h"
 #include "conversion/conversion_run.h"
@@ -23,11 +24,17 @@ struct TransformSelections {
   std::string input_path;               // as given: absolute or relative
   std::optional<RadioType> radio_type;  // none chosen yet
   DisplayFormat display_format = kCompact;
+  // The command line's further choices (ConversionRequest tells them); the window makes
+  // none of them.
+  std::vector<std::string> further_input_paths = {};
+  std::optional<TextChoice> text_choice = std::nullopt;
+  bool unique_ids = false;
+  bool sort_by_id = false;
 };
 
 // The text a Transform of these selections is refused with, or nothing when it may go
-// on. The input comes first: it must be an existing file (kFileMissingText); then a radio
-// type must be chosen (kNoRadioTypeText).
+// on. The inputs come first: each must be an existing file (kFileMissingText); then a
+// radio type must be chosen (kNoRadioTypeText).
 std::optional<std::string_view> TransformRefusal(const TransformSelections& selections);
 
 // The run's request for selections that passed TransformRefusal (throws
