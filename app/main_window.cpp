@@ -23,6 +23,7 @@
 #include "app/version_caption.h"
 #include "conversion/conversion_run.h"
 #include "conversion/radio_type.h"
+#include "conversion/radioid_csv.h"
 #include "platform/qt/screen_text.h"
 #include "settings/selections.h"
 
@@ -190,7 +191,14 @@ void TfrmUserDb::btnWeiterClick() {
   sinks.log = [&run_log](std::string_view line) { run_log.append(platform::ScreenText(line)); };
   sinks.set_total_parts = [this](int32_t total) { ProgressBar->SetTotalParts(total); };
   sinks.set_parts_complete = [this](int32_t parts) { ProgressBar->SetPartsComplete(parts); };
-  conversion::ConversionRun(conversion::TransformRequest(selections), *lists_, sinks);
+  try {
+    conversion::ConversionRun(conversion::TransformRequest(selections), *lists_, sinks);
+  } catch (const conversion::MissingColumnError& error) {
+    // A file of the wrong kind is the user's choice, not a failure of the program: told in
+    // a box, with nothing logged or written.
+    message_box_.Show(application_title_.toStdString(), error.Message(),
+                      platform::MessageKind::kError);
+  }
 }
 
 void TfrmUserDb::AppendToLog(const QStringList& lines) {

@@ -12,6 +12,7 @@
 #include "cli/log_form.h"
 #include "cli/terminal_progress.h"
 #include "cli/usage_error.h"
+#include "conversion/radioid_csv.h"
 #include "conversion/transform_command.h"
 #include "crash/crash_reporter.h"
 #include "platform/display_text.h"
@@ -64,6 +65,11 @@ int Convert(const CommandLine& command_line) {
   sinks.set_parts_complete = [&progress](int32_t parts) { progress.SetPartsComplete(parts); };
   try {
     ConversionRun(TransformRequest(command_line.selections), *lists, sinks);
+  } catch (const conversion::MissingColumnError& error) {
+    // An input of the wrong kind, refused before anything was logged or written.
+    progress.Wipe();
+    PrintError(error.Message());
+    return kExitUsage;
   } catch (...) {
     progress.Wipe();
     throw;

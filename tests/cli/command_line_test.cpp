@@ -42,6 +42,24 @@ TEST(ParseCommandLineTest, TakesWordsDigitsAndBothOptionForms) {
   }
 }
 
+TEST(ParseCommandLineTest, TakesSeveralInputsAndTheirChoices) {
+  const CommandLine parsed =
+      ParseCommandLine({"--radio", "1", "user.csv", "--text=ascii", "--unique-ids", "fixes.csv",
+                        "--sort-by-id", "--", "--parrot.bin"});
+  EXPECT_EQ(parsed.selections.input_path, "user.csv");
+  EXPECT_EQ(parsed.selections.further_input_paths,
+            (std::vector<std::string>{"fixes.csv", "--parrot.bin"}));
+  EXPECT_EQ(parsed.selections.text_choice, conversion::TextChoice::kAscii);
+  EXPECT_TRUE(parsed.selections.unique_ids);
+  EXPECT_TRUE(parsed.selections.sort_by_id);
+
+  const CommandLine plain = ParseCommandLine({"--radio", "1", "UserDb.bin"});
+  EXPECT_TRUE(plain.selections.further_input_paths.empty());
+  EXPECT_EQ(plain.selections.text_choice, std::nullopt);
+  EXPECT_FALSE(plain.selections.unique_ids);
+  EXPECT_FALSE(plain.selections.sort_by_id);
+}
+
 TEST(ParseCommandLineTest, DoubleDashEndsTheOptions) {
   EXPECT_EQ(ParseCommandLine({"--radio", "0", "--", "--odd name"}).selections.input_path,
             "--odd name");
@@ -66,7 +84,9 @@ TEST(ParseCommandLineTest, RefusesWhatItCannotUnderstand) {
        "invalid value \"2\" for --format (expected field-per-line or 0, compact or 1)"},
       {{"--radio"}, "--radio needs a value"},
       {{"--radio", "0"}, "no INPUT file given"},
-      {{"--radio", "0", "a", "b"}, "only one INPUT file can be converted at a time"},
+      {{"--radio", "0", "--text", "utf8", "in.bin"},
+       "invalid value \"utf8\" for --text (expected keep, cp1252, ascii)"},
+      {{"--radio", "0", "--unique-ids=yes", "in.bin"}, "--unique-ids takes no value"},
       {{"--colour", "in.bin"}, "unknown option --colour"},
       {{"--radio", "0", "--raw=yes", "in.bin"}, "--raw takes no value"},
   };

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/cli/userdb2csv_program.h"
 #include "tests/support/run_program.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/unprivileged_child.h"
@@ -25,11 +26,6 @@ using test_support::TempFolder;
 using test_support::WriteFile;
 
 const std::string kProgram = USERDB2CSV_PATH;
-
-ProgramResult Userdb2csv(std::vector<std::string> arguments, const std::string& folder = "") {
-  arguments.insert(arguments.begin(), kProgram);
-  return RunProgram(arguments, folder);
-}
 
 TEST(Userdb2csvTest, PrintsTheLogAndWritesTheContacts) {
   TempFolder folder;
