@@ -59,6 +59,14 @@ void Answer(TraceAnswer answer, const std::string& text, int32_t max_length) {
   munmap(view, size);
 }
 
+// Blocks or unblocks the trace request signal for the calling thread.
+void MaskTraceRequests(int how) {
+  sigset_t request;
+  sigemptyset(&request);
+  sigaddset(&request, TraceRequestSignal());
+  pthread_sigmask(how, &request, nullptr);
+}
+
 }  // namespace
 
 TraceRequestServer::TraceRequestServer(TraceTarget& target, ThreadRegistry& threads)
@@ -69,7 +77,16 @@ TraceRequestServer::TraceRequestServer(TraceTarget& target, ThreadRegistry& thre
   write_end_.Reset(ends[1]);
   installed_target.store(&target);
   request_pipe.store(write_end_.Get());
-  thread_ = std::thread([this] { Serve(); });
+  // The request is sent to the process, and the kernel hands such a signal to any thread that
+  // does not block it: the main thread first. Its handler there would wake that thread from
+  // its wait before the report takes its registers. Blocked here, it stays blocked in every
+  // thread that this one and its threads create from now on (the crash reporter is set up
+  // first in main); the serving thread alone takes it.
+  MaskTraceRequests(SIG_BLOCK);
+  thread_ = std::thread([this] {
+    MaskTraceRequests(SIG_UNBLOCK);
+    Serve();
+  });
   platform::InstallSignalHandler(TraceRequestSignal(), &OnTraceRequest);
 }
 

@@ -179,6 +179,15 @@ TEST_F(TraceTool, ShowsEachThreadWaitingInAFunctionOfItsOwn) {
                                 std::regex(" start_thread\r\n")));
 }
 
+// The request's signal goes to the process; it is taken on the crash reporter's own thread, so
+// that the main thread's wait goes on undisturbed until the report takes its registers.
+TEST_F(TraceTool, TheRequestLeavesTheMainThreadInItsWaitUntilItsRegistersAreTaken) {
+  const std::string main_thread =
+      SectionStartingWith(Trace(program_.Pid()).out, "main thread ($" + Hex(program_.Pid()) + "):");
+  EXPECT_NE(main_thread.find(".WaitForInput\r\n"), std::string::npos) << main_thread;
+  EXPECT_EQ(main_thread.find("WaitAfterAnInterruption"), std::string::npos) << main_thread;
+}
+
 // On a machine without the C library's separate debug file, the library names only what it
 // exports. Its other functions' frames (the thread's start and the clone below it) stay in
 // the stack with their module and address, and no frame takes a name that is not its own.

@@ -6,10 +6,12 @@
 // libraries' separate debug files there instead of the system's folder (an empty one stands
 // for a machine without debug packages).
 #include <dlfcn.h>
+#include <poll.h>
 #include <pthread.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
@@ -88,6 +90,20 @@ __attribute__((noinline)) std::vector<std::thread> StartWorkers(crash::CrashRepo
   return workers;
 }
 
+// The main thread's wait for its input to close: false when a signal's handler interrupted it.
+__attribute__((noinline)) bool WaitForInput() {
+  pollfd input{0, POLLIN, 0};
+  return poll(&input, 1, -1) >= 0 || errno != EINTR;
+}
+
+// Where the main thread waits once a signal interrupted its first wait: a report shows whether
+// the thread was woken before its registers were taken.
+__attribute__((noinline)) void WaitAfterAnInterruption() {
+  pollfd input{0, POLLIN, 0};
+  while (poll(&input, 1, -1) < 0 && errno == EINTR) {
+  }
+}
+
 __attribute__((noinline)) void StopWorkers(std::vector<std::thread>& workers) {
   {
     std::lock_guard lock(work_mutex);
@@ -116,6 +132,7 @@ int main(int argc, char** argv) {
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
   std::puts("ready");
   std::fflush(stdout);
+  if (!WaitForInput()) WaitAfterAnInterruption();
   char byte;
   while (read(0, &byte, 1) > 0) {
   }
