@@ -20,9 +20,12 @@ class Namer {
       TInternalStackItem& candidate = state_.candidates[i];
       if (candidate.invalid) continue;
       Name(candidate, newer_shown);
+      // The place where the thread was created lies in another thread's code: no jump of this
+      // thread's leads from it.
+      const bool creation = i == 0 && state_.creation_kept;
       if (!newer_shown) {
         result_.newest_code_address = candidate.output.code_address;
-      } else {
+      } else if (!creation) {
         AddTailCallFrames(candidate.output, state_.candidates[*newer_shown].output);
       }
       newer_shown = i;
