@@ -64,6 +64,25 @@ bool ParseGdbFrame(std::string_view line, uintptr_t& pc) {
   return ParseHex(rest.substr(0, digits), pc);
 }
 
+// gdb's frame line names its function unless it shows "?? ()".
+bool GdbNamesTheFunction(std::string_view line) {
+  const size_t in = line.find(" in ");
+  return in != std::string_view::npos && !line.substr(in + 4).starts_with("??");
+}
+
+// A report's stack line without a function shows its address, offset and module alone.
+bool ReportNamesTheFunction(std::string_view line) {
+  size_t words = 0;
+  for (size_t at = 0; at < line.size();) {
+    const size_t start = line.find_first_not_of(' ', at);
+    if (start == std::string_view::npos) break;
+    ++words;
+    at = line.find(' ', start);
+    if (at == std::string_view::npos) break;
+  }
+  return words > 3;
+}
+
 bool IsStackLine(std::string_view line, uintptr_t& address) {
   return line.size() > kAddressDigits && line[kAddressDigits] == ' ' &&
          ParseHex(line.substr(0, kAddressDigits), address);
@@ -135,15 +154,19 @@ ThreadScore CompareThread(const ThreadFrames& gdb, const ThreadFrames& report) {
     shown.push_back(named != reference.end() ? *named : address);
   }
   const crash::demo::ChainScore score = crash::demo::CompareChains(reference, shown);
-  ThreadScore result{score.reference, score.found, score.printed, score.invented, {}, {}};
+  ThreadScore result{score.reference, score.found, score.printed, score.invented, {}, {}, {}};
   for (size_t i = 0; i < gdb.pcs.size(); ++i) {
     if (std::find(shown.begin(), shown.end(), gdb.pcs[i]) == shown.end()) {
       result.missing.push_back(gdb.text[i]);
     }
   }
   for (size_t i = 0; i < shown.size(); ++i) {
-    if (std::find(reference.begin(), reference.end(), shown[i]) == reference.end()) {
+    const auto in_gdb = std::find(gdb.pcs.begin(), gdb.pcs.end(), shown[i]);
+    if (in_gdb == gdb.pcs.end()) {
       result.invented.push_back(report.text[i]);
+    } else if (!ReportNamesTheFunction(report.text[i]) &&
+               GdbNamesTheFunction(gdb.text[in_gdb - gdb.pcs.begin()])) {
+      result.unnamed.push_back(report.text[i]);
     }
   }
   return result;

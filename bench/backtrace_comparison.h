@@ -38,6 +38,8 @@ struct ThreadScore {
   size_t not_in_gdb = 0;              // of those, frames gdb does not have
   std::vector<std::string> missing;   // gdb's lines of the frames not found
   std::vector<std::string> invented;  // the report's lines of the frames gdb does not have
+  // The report's lines of frames that it shows without a name where gdb names the function.
+  std::vector<std::string> unnamed;
 };
 
 // A report frame is gdb's frame when its address lies at most a long instruction before gdb's

@@ -85,6 +85,13 @@ TEST(BacktraceComparison, CountsFoundMissingAndInventedFrames) {
   EXPECT_NE(pooled.missing[1].find("?? () from /lib/libQt6Core"), std::string::npos);
   ASSERT_EQ(pooled.invented.size(), 1u);
   EXPECT_NE(pooled.invented[0].find("libstale.so"), std::string::npos);
+  EXPECT_TRUE(pooled.unnamed.empty());
+  // gdb names the frame that the report shows by its module alone; gdb's "??" is no name.
+  ASSERT_EQ(main_thread.unnamed.size(), 0u);
+  ThreadFrames named_by_gdb = gdb.at(500);
+  named_by_gdb.text[1] = "#2  0x00007f00000f091e in g_main_context_iterate () from libglib";
+  EXPECT_EQ(CompareThread(named_by_gdb, report.at(0x1f4)).unnamed,
+            (std::vector<std::string>{"00007f00000f0919 +123 libglib-2.0.so.0"}));
 }
 
 TEST(BacktraceComparison, RecursionCountsOnceAsTheReportShowsIt) {
