@@ -215,27 +215,52 @@ TEST(TraceToolWithoutDebugFiles, ShowsTheLibrarysUnnamedFramesByModuleAndAddress
   EXPECT_EQ(report.find("pthread_create.c"), std::string::npos) << reader;
 }
 
-// Code without any symbol keeps its frames, shown by module and offset: a worker called back
-// through two functions of a library stripped to its exports.
-TEST_F(TraceTool, ShowsTheFramesOfFunctionsThatNoSymbolNames) {
-  const std::string report = Trace(program_.Pid()).out;
-  const std::string section = SectionStartingWith(report, "relay waiter ($");
-  const std::string unnamed = "[0-9a-f]{16} \\+[0-9a-f]+ +libstacktest_relay\\.so\r\n";
-  const std::regex chain("\\.WaitForWork\r\n" + unnamed + unnamed +
-                         "[0-9a-f]{16} \\+[0-9a-f]+ +libstacktest_relay\\.so +relay_caller\r\n");
-  EXPECT_TRUE(std::regex_search(section, chain)) << section;
+// The relay waiter's stack, called back through two functions of the relay library stripped to
+// its exports: they keep their frames, shown by module and offset.
+const std::regex& StrippedRelayChain() {
+  static const std::string unnamed = "[0-9a-f]{16} \\+[0-9a-f]+ +libstacktest_relay\\.so\r\n";
+  static const std::regex chain(
+      "\\.WaitForWork\r\n" + unnamed + unnamed +
+      "[0-9a-f]{16} \\+[0-9a-f]+ +libstacktest_relay\\.so +relay_caller\r\n");
+  return chain;
 }
 
-// A function that handed on by a tail call left no return address, yet it keeps its frame
-// where its module's symbols name it.
+// The tail call waiter's stack, through the relay library with its symbols: relay_entry handed
+// on by a tail call and left no return address, yet it keeps its frame.
+const std::regex& RelayChainWithSymbols() {
+  static const std::regex chain = [] {
+    std::string text = "\\.WaitForWork\r\n";
+    for (const char* name :
+         {"relay_hidden_callee", "relay_hidden", "relay_entry", "relay_caller"}) {
+      text += "[0-9a-f]{16} \\+[0-9a-f]+ +libstacktest_relay_symbols\\.so [^\r]* " +
+              std::string(name) + "\r\n";
+    }
+    return std::regex(text);
+  }();
+  return chain;
+}
+
+TEST_F(TraceTool, ShowsTheFramesOfFunctionsThatNoSymbolNames) {
+  const std::string section = SectionStartingWith(Trace(program_.Pid()).out, "relay waiter ($");
+  EXPECT_TRUE(std::regex_search(section, StrippedRelayChain())) << section;
+}
+
 TEST_F(TraceTool, ShowsTheFrameOfAFunctionThatEndedInATailCall) {
   const std::string section = SectionStartingWith(Trace(program_.Pid()).out, "tail call waiter ($");
-  std::string chain = "\\.WaitForWork\r\n";
-  for (const char* name : {"relay_hidden_callee", "relay_hidden", "relay_entry", "relay_caller"}) {
-    chain += "[0-9a-f]{16} \\+[0-9a-f]+ +libstacktest_relay_symbols\\.so [^\r]* " +
-             std::string(name) + "\r\n";
+  EXPECT_TRUE(std::regex_search(section, RelayChainWithSymbols())) << section;
+}
+
+// What the first trace of a process learnt of the code (its analysed functions, approved or
+// not) serves the later ones: the tenth request shows the frames the first showed.
+TEST_F(TraceTool, LaterRequestsShowTheSameFrames) {
+  for (int request = 1; request <= 10; ++request) {
+    const std::string report = Trace(program_.Pid()).out;
+    const std::string stripped = SectionStartingWith(report, "relay waiter ($");
+    const std::string with_symbols = SectionStartingWith(report, "tail call waiter ($");
+    ASSERT_TRUE(std::regex_search(stripped, StrippedRelayChain())) << request << "\n" << stripped;
+    ASSERT_TRUE(std::regex_search(with_symbols, RelayChainWithSymbols())) << request << "\n"
+                                                                          << with_symbols;
   }
-  EXPECT_TRUE(std::regex_search(section, std::regex(chain))) << section;
 }
 
 TEST_F(TraceTool, ModulesAndProcessesMatchProc) {
