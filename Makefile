@@ -24,6 +24,9 @@ BUILD_PACKAGES += libicu-dev
 # The crash reporter's end-to-end tests drive the real window and the crash helper's box,
 # windows of other processes, through the X server.
 TEST_PACKAGES  += xdotool
+# The tests run with the C library's separate debug file, which names its own functions in
+# call stacks (start_thread, the futex waits); a test reads the report of a machine without it.
+TEST_PACKAGES  += libc6-dbg
 
 CMAKE_CONFIG   := -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWARNINGS_AS_ERRORS=ON
 
