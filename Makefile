@@ -27,6 +27,8 @@ TEST_PACKAGES  += xdotool
 # The tests run with the C library's separate debug file, which names its own functions in
 # call stacks (start_thread, the futex waits); a test reads the report of a machine without it.
 TEST_PACKAGES  += libc6-dbg
+# format-check lists the files of ours through git: without it the check would pass on none.
+TEST_PACKAGES  += git
 
 CMAKE_CONFIG   := -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWARNINGS_AS_ERRORS=ON
 
@@ -125,7 +127,9 @@ format:
 
 # Fails on any file of ours that clang-format would change.
 format-check: test-deps
-	git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run -Werror
+	@files="$$(git ls-files '*.cpp' '*.h')" && [ -n "$$files" ] || \
+	  { echo "format-check: git lists no C++ files of ours here" >&2; exit 1; }; \
+	echo "$$files" | xargs clang-format --dry-run -Werror
 
 clean:
 	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(FUZZ_DIR)
