@@ -105,14 +105,9 @@ void IgnoreMalformedRecord(int32_t index, int line_number, std::string_view faul
 
 // The lines of the user-database form, the records of the CSV form.
 int32_t CountLines(SourceFile& file) {
-  if (file.Layout().form == InputForm::kUserDb) {
-    return static_cast<int32_t>(
-        std::min<int64_t>(file.CountLines(), std::numeric_limits<int32_t>::max()));
-  }
-  int32_t count = 0;
-  file.ForEachRecord(
-      [&](CsvReader::Result, const std::vector<std::string_view>&, int) { ++count; });
-  return count;
+  const int64_t count =
+      file.Layout().form == InputForm::kUserDb ? file.CountLines() : file.CountRecords();
+  return static_cast<int32_t>(std::min<int64_t>(count, std::numeric_limits<int32_t>::max()));
 }
 
 // Converts every line of the source; `index` counts the lines of the whole run.

@@ -65,10 +65,16 @@ bool CsvReader::CopyQuotedField() {
   return true;
 }
 
-bool CsvReader::UnquotedLine(std::vector<std::string_view>& fields) {
+size_t CsvReader::QuoteFreeLineEnd() const {
   const size_t line_end = FindLineEnd(bytes_, position_);
   const std::string_view line = bytes_.substr(position_, line_end - position_);
-  if (line.find(kQuote) != std::string_view::npos) return false;
+  return line.find(kQuote) == std::string_view::npos ? line_end : std::string_view::npos;
+}
+
+bool CsvReader::UnquotedLine(std::vector<std::string_view>& fields) {
+  const size_t line_end = QuoteFreeLineEnd();
+  if (line_end == std::string_view::npos) return false;
+  const std::string_view line = bytes_.substr(position_, line_end - position_);
   size_t start = 0;
   for (size_t comma = line.find(kComma); comma != std::string_view::npos;
        comma = line.find(kComma, start)) {
@@ -106,6 +112,18 @@ CsvReader::Result CsvReader::Next(std::vector<std::string_view>& fields) {
   for (const CopiedField& copied : copied_fields_) {
     fields[copied.field_index] = std::string_view(copied_).substr(copied.start, copied.length);
   }
+  return Result::kRecord;
+}
+
+CsvReader::Result CsvReader::Skip() {
+  while (SkipLineEnd()) {
+  }
+  if (position_ >= bytes_.size()) return Result::kEnd;
+  const size_t line_end = QuoteFreeLineEnd();
+  if (line_end == std::string_view::npos) return Next(skipped_fields_);
+  record_line_number_ = line_number_;
+  position_ = line_end;
+  SkipLineEnd();
   return Result::kRecord;
 }
 

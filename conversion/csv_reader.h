@@ -29,6 +29,9 @@ class CsvReader {
   // field's first character; elsewhere it is an ordinary character, and so is whatever
   // follows a closing quote before the next comma.
   Result Next(std::vector<std::string_view>& fields);
+  // Passes over the next record as Next reads it, without making its fields: a record on one
+  // line without quotes is passed over at once.
+  Result Skip();
 
   // The line on which the record read last began.
   int RecordLineNumber() const { return record_line_number_; }
@@ -40,6 +43,8 @@ class CsvReader {
  private:
   // Passes over one line end at the position, counting it; false when there is none.
   bool SkipLineEnd();
+  // The end of the line at the position, or npos when the line holds a quote.
+  size_t QuoteFreeLineEnd() const;
   // A record on one line without quotes, the most common kind, read in one go; false for
   // any other.
   bool UnquotedLine(std::vector<std::string_view>& fields);
@@ -62,6 +67,7 @@ class CsvReader {
   int record_line_number_ = 0;
   std::string copied_;
   std::vector<CopiedField> copied_fields_;
+  std::vector<std::string_view> skipped_fields_;  // the fields of a record Skip reads
 };
 
 }  // namespace userdb::conversion

@@ -85,6 +85,17 @@ int64_t SourceFile::CountLines() {
 }
 
 void SourceFile::ForEachRecord(const RecordVisit& visit) {
+  WalkRecords(true, visit);
+}
+
+int64_t SourceFile::CountRecords() {
+  int64_t count = 0;
+  WalkRecords(false,
+              [&](CsvReader::Result, const std::vector<std::string_view>&, int) { ++count; });
+  return count;
+}
+
+void SourceFile::WalkRecords(bool with_fields, const RecordVisit& visit) {
   FillFrom(layout_.records_start);
   int line_number = layout_.records_first_line;
   size_t position = 0;
@@ -93,7 +104,7 @@ void SourceFile::ForEachRecord(const RecordVisit& visit) {
   for (;;) {
     const std::string_view rest = Held().substr(position);
     reader.Reset(rest, line_number);
-    const CsvReader::Result result = reader.Next(fields);
+    const CsvReader::Result result = with_fields ? reader.Next(fields) : reader.Skip();
     // A record that reaches the end of the window may go on in the next piece.
     if (!at_end_ && reader.Position() == rest.size()) {
       Refill(position);

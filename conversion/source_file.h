@@ -37,6 +37,8 @@ class SourceFile {
   using RecordVisit = std::function<void(
       CsvReader::Result result, const std::vector<std::string_view>& fields, int line_number)>;
   void ForEachRecord(const RecordVisit& visit);
+  // How many records ForEachRecord visits, counted without making their fields.
+  int64_t CountRecords();
 
  private:
   // The bytes from `offset` of the file in the window; the window keeps what it held from
@@ -44,6 +46,8 @@ class SourceFile {
   void FillFrom(uint64_t offset);
   void Refill(size_t keep_from);
   std::string_view Held() const { return std::string_view(window_.data(), held_); }
+  // ForEachRecord, or with `with_fields` false its count, whose visits get no fields.
+  void WalkRecords(bool with_fields, const RecordVisit& visit);
 
   platform::SharedFileReader reader_;
   std::string& window_;

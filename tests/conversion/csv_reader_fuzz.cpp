@@ -1,6 +1,7 @@
 // Fuzzes the reading of CSV exports with arbitrary bytes: the form's detection, the records,
 // their 7-field lines and their text for the radio. The first byte picks the text choice;
-// the rest is the file. Checks the invariants every file must keep, whatever its bytes.
+// the rest is the file. Checks the invariants every file must keep, whatever its bytes, and
+// that counting the records passes over the same ones.
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -47,6 +48,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Check(layout.records_start <= bytes.size());
 
   userdb::conversion::CsvReader reader(bytes.substr(layout.records_start), 2);
+  // Counting passes over the same records as reading does.
+  userdb::conversion::CsvReader counter(bytes.substr(layout.records_start), 2);
   std::vector<std::string_view> record;
   std::string line;
   std::string converted;
@@ -54,6 +57,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   size_t last_position = 0;
   for (;;) {
     const auto result = reader.Next(record);
+    Check(counter.Skip() == result && counter.Position() == reader.Position() &&
+          counter.RecordLineNumber() == reader.RecordLineNumber());
     if (result == userdb::conversion::CsvReader::Result::kEnd) break;
     Check(reader.Position() > last_position);
     Check(reader.RecordLineNumber() > last_line);

@@ -54,6 +54,23 @@ TEST_P(CsvReaderTest, ReadsTheRecords) {
   EXPECT_EQ(ReadAll(GetParam().bytes), GetParam().records);
 }
 
+// Counting passes over records without their fields: the same records, on the same lines,
+// ending at the same places.
+TEST_P(CsvReaderTest, SkipPassesOverTheSameRecords) {
+  CsvReader reading(GetParam().bytes);
+  CsvReader skipping(GetParam().bytes);
+  std::vector<std::string_view> fields;
+  for (;;) {
+    const CsvReader::Result result = reading.Next(fields);
+    ASSERT_EQ(skipping.Skip(), result);
+    if (result == CsvReader::Result::kEnd) break;
+    EXPECT_EQ(skipping.RecordLineNumber(), reading.RecordLineNumber());
+    EXPECT_EQ(skipping.LineNumber(), reading.LineNumber());
+    ASSERT_EQ(skipping.Position(), reading.Position());
+    if (result == CsvReader::Result::kUnclosedQuote) break;
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Cases, CsvReaderTest,
     ::testing::Values(
