@@ -34,7 +34,7 @@ void SplitFields(const std::string& cleaned_line, StringList& field_list);
 // Turns every 0xA0 back into a blank. Should that fail (memory exhausted), logs
 // "Fehler SonderzeichenToBlank" and returns an empty text; it never throws.
 std::string SonderzeichenToBlank(std::string_view text, const LogLine& log);
-// The same, appended to `out`; on failure `out` stays as it was.
+// The same, appended to `out` (`text` lies elsewhere); on failure `out` stays as it was.
 void AppendSonderzeichenToBlank(std::string& out, std::string_view text, const LogLine& log);
 
 // True when the text holds a byte above 0x20, i.e. is not empty once blanks and control
