@@ -1,8 +1,6 @@
 // The frames of tail calls: a function that ends with a jump to another one leaves no return
 // address on the stack, yet it was called and it is on its way. Between a call and the function
 // that runs above it, the jumps from the called function to that one are those frames.
-#include <unordered_set>
-
 #include "crash/stack/instruction_decoder.h"
 #include "crash/stack/trace_state.h"
 
@@ -10,36 +8,46 @@ namespace userdb::crash::detail {
 namespace {
 
 constexpr size_t kLongestChain = 4;          // jumps from the called function to the running one
-constexpr size_t kMostFunctionsSought = 64;  // functions analysed in the search, per call
+constexpr size_t kMostFunctionVisits = 256;  // the search's work, per call
 constexpr uint8_t kEndBranch64[] = {0xF3, 0x0F, 0x1E, 0xFA};
 
 class TailCallSearch {
  public:
   TailCallSearch(TraceState& state, uintptr_t goal) : state_(state), goal_(goal) {}
 
-  // The one chain of jumps from `function` that reaches the goal; empty when there is none or
-  // more than one.
+  // The one chain of jumps from `function` that reaches the goal; empty when there is none,
+  // more than one (two jumps to the same place count twice), or too many ways to look at.
   std::vector<TailCallHop> From(size_t function) {
     Search(function);
-    return chains_ == 1 ? found_ : std::vector<TailCallHop>{};
+    return chains_ == 1 && visits_ <= kMostFunctionVisits ? found_ : std::vector<TailCallHop>{};
   }
 
  private:
+  bool Done() const { return chains_ > 1 || visits_ > kMostFunctionVisits; }
+
+  bool OnPath(uintptr_t entry) const {
+    for (const TailCallHop& hop : path_) {
+      if (state_.Function(hop.function).info.entry == entry) return true;
+    }
+    return false;
+  }
+
   void Search(size_t function) {
-    if (chains_ > 1 || path_.size() == kLongestChain) return;
-    const TFunctionInfo info = state_.Function(function).info;
-    for (const CallSite& site : info.call_sites) {
+    if (Done() || path_.size() == kLongestChain || ++visits_ > kMostFunctionVisits) return;
+    // A copy: the function list may grow while the search adds the functions jumped to.
+    const std::vector<CallSite> sites = state_.Function(function).info.call_sites;
+    for (const CallSite& site : sites) {
       if (site.is_call) continue;
       path_.push_back({function, site.address, site.next});
       if (site.target == goal_) {
         if (++chains_ == 1) found_ = path_;
-      } else if (sought_.size() < kMostFunctionsSought && sought_.insert(site.target).second) {
+      } else if (!OnPath(site.target)) {
         const auto next =
             state_.context.AddFunctionInfo(site.target, {}, std::nullopt, false, false);
         if (next) Search(*next);
       }
       path_.pop_back();
-      if (chains_ > 1) return;
+      if (Done()) return;
     }
   }
 
@@ -47,8 +55,8 @@ class TailCallSearch {
   const uintptr_t goal_;
   std::vector<TailCallHop> path_;
   std::vector<TailCallHop> found_;
-  std::unordered_set<uintptr_t> sought_;
   size_t chains_ = 0;
+  size_t visits_ = 0;
 };
 
 // The target of the call instruction that ends at the return address; 0 when none is known.

@@ -209,10 +209,11 @@ class RelayTrace : public StackTraceTest {
 
   uintptr_t At(const char* label) const { return library_.Address(label); }
 
-  // The callback's frame on top, called from the hidden function; relay_caller below.
-  TraceResult TraceThroughTheLibrary() {
+  // The callback's frame on top, called from the hidden function; relay_caller (or the
+  // caller whose return address is given) below.
+  TraceResult TraceThroughTheLibrary(const char* caller_return = "relay_caller_return") {
     StackLayout stack;
-    stack.PushFrame(At("relay_caller_return"), true);
+    stack.PushFrame(At(caller_return), true);
     stack.PushFrame(At("relay_hidden_return"), true);
     stack.PushFrame(At("relay_callee_return"), true);
     return Trace(stack, AddressOf(stacktest::Inner), true, true);
@@ -283,6 +284,19 @@ TEST_F(LibraryWithSymbolsTrace, ATailCallKeepsTheFrameOfTheFunctionThatJumped) {
   EXPECT_EQ(tail_call.module_name, "libstacktest_relay_symbols.so");
   EXPECT_TRUE(tail_call.tail_call);
   EXPECT_FALSE(tail_call.top);
+}
+
+// fork_entry reaches relay_hidden through fork_join, either straight or through fork_side
+// first: the stack cannot tell which, so none of the three gets a frame of its jump.
+TEST_F(LibraryWithSymbolsTrace, JumpsThatReachTheRunningFunctionInTwoWaysGetNoFrames) {
+  const TraceResult result = TraceThroughTheLibrary("fork_caller_return");
+  std::vector<std::string> names;
+  for (const TraceItem& item : result.items) names.push_back(item.function_name);
+  ASSERT_EQ(names.size(), 4u) << result.text;
+  EXPECT_EQ(std::vector<std::string>(names.begin() + 1, names.end()),
+            (std::vector<std::string>{"relay_hidden_callee", "relay_hidden", "fork_caller"}))
+      << result.text;
+  for (const TraceItem& item : result.items) EXPECT_FALSE(item.tail_call) << result.text;
 }
 
 class ProgressAction : public IProgressAlert {
