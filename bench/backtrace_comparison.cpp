@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 
+#include "bench/frame_names.h"
 #include "crash/stack/tools/chain_comparison.h"
 
 namespace userdb::bench {
@@ -64,25 +65,6 @@ bool ParseGdbFrame(std::string_view line, uintptr_t& pc) {
   return ParseHex(rest.substr(0, digits), pc);
 }
 
-// gdb's frame line names its function unless it shows "?? ()".
-bool GdbNamesTheFunction(std::string_view line) {
-  const size_t in = line.find(" in ");
-  return in != std::string_view::npos && !line.substr(in + 4).starts_with("??");
-}
-
-// A report's stack line without a function shows its address, offset and module alone.
-bool ReportNamesTheFunction(std::string_view line) {
-  size_t words = 0;
-  for (size_t at = 0; at < line.size();) {
-    const size_t start = line.find_first_not_of(' ', at);
-    if (start == std::string_view::npos) break;
-    ++words;
-    at = line.find(' ', start);
-    if (at == std::string_view::npos) break;
-  }
-  return words > 3;
-}
-
 bool IsStackLine(std::string_view line, uintptr_t& address) {
   return line.size() > kAddressDigits && line[kAddressDigits] == ' ' &&
          ParseHex(line.substr(0, kAddressDigits), address);
@@ -93,6 +75,38 @@ bool ParseReportThreadId(std::string_view title, pid_t& id) {
   const size_t dollar = title.find('$');
   if (dollar == std::string_view::npos) return false;
   return ParseLeadingNumber(title.substr(dollar + 1), id, 16);
+}
+
+const std::vector<std::string>& NamesOf(const ThreadFrames& frames, size_t frame) {
+  static const std::vector<std::string> none;
+  return frame < frames.names.size() ? frames.names[frame] : none;
+}
+
+void CompareNames(const std::vector<std::string>& gdb_names, const std::string& gdb_line,
+                  const std::vector<std::string>& report_names, const std::string& report_line,
+                  ThreadScore& score) {
+  if (gdb_names.empty()) {
+    if (!report_names.empty()) score.named_by_report_alone.push_back(report_line);
+    return;
+  }
+  ++score.named_by_gdb;
+  if (report_names.empty()) {
+    score.unnamed.push_back(report_line);
+    return;
+  }
+  const std::string& shown = report_names.front();
+  if (std::find(gdb_names.begin(), gdb_names.end(), shown) != gdb_names.end()) {
+    ++score.names_matched;
+    return;
+  }
+  for (const std::string& name : gdb_names) {
+    if (SameCLibraryFunction(shown, name)) {
+      ++score.names_matched;
+      ++score.other_c_library_name;
+      return;
+    }
+  }
+  score.misnamed.push_back(report_line + "  <>  " + gdb_line);
 }
 
 }  // namespace
@@ -110,10 +124,14 @@ std::map<pid_t, ThreadFrames> ParseGdbBacktraces(std::string_view text) {
     }
     uintptr_t pc = 0;
     if (current == nullptr || !ParseGdbFrame(line, pc) || pc == 0) continue;
+    std::string function = GdbFrameName(line);
     // An inline frame has the pc of the frame that holds it.
-    if (!current->pcs.empty() && current->pcs.back() == pc) continue;
-    current->pcs.push_back(pc);
-    current->text.emplace_back(line);
+    if (current->pcs.empty() || current->pcs.back() != pc) {
+      current->pcs.push_back(pc);
+      current->text.emplace_back(line);
+      current->names.emplace_back();
+    }
+    if (!function.empty()) current->names.back().push_back(std::move(function));
   }
   return threads;
 }
@@ -138,6 +156,10 @@ std::map<pid_t, ThreadFrames> ParseReportStacks(std::string_view text) {
       }
       thread.pcs.push_back(address);
       thread.text.emplace_back(lines[k]);
+      thread.names.emplace_back();
+      if (std::string function = ReportFrameName(lines[k]); !function.empty()) {
+        thread.names.back().push_back(std::move(function));
+      }
     }
   }
   return threads;
@@ -154,7 +176,11 @@ ThreadScore CompareThread(const ThreadFrames& gdb, const ThreadFrames& report) {
     shown.push_back(named != reference.end() ? *named : address);
   }
   const crash::demo::ChainScore score = crash::demo::CompareChains(reference, shown);
-  ThreadScore result{score.reference, score.found, score.printed, score.invented, {}, {}, {}};
+  ThreadScore result;
+  result.gdb_frames = score.reference;
+  result.found = score.found;
+  result.printed = score.printed;
+  result.not_in_gdb = score.invented;
   for (size_t i = 0; i < gdb.pcs.size(); ++i) {
     if (std::find(shown.begin(), shown.end(), gdb.pcs[i]) == shown.end()) {
       result.missing.push_back(gdb.text[i]);
@@ -164,9 +190,9 @@ ThreadScore CompareThread(const ThreadFrames& gdb, const ThreadFrames& report) {
     const auto in_gdb = std::find(gdb.pcs.begin(), gdb.pcs.end(), shown[i]);
     if (in_gdb == gdb.pcs.end()) {
       result.invented.push_back(report.text[i]);
-    } else if (!ReportNamesTheFunction(report.text[i]) &&
-               GdbNamesTheFunction(gdb.text[in_gdb - gdb.pcs.begin()])) {
-      result.unnamed.push_back(report.text[i]);
+    } else {
+      const size_t at = static_cast<size_t>(in_gdb - gdb.pcs.begin());
+      CompareNames(NamesOf(gdb, at), gdb.text[at], NamesOf(report, i), report.text[i], result);
     }
   }
   return result;

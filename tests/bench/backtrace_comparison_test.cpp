@@ -86,18 +86,50 @@ TEST(BacktraceComparison, CountsFoundMissingAndInventedFrames) {
   ASSERT_EQ(pooled.invented.size(), 1u);
   EXPECT_NE(pooled.invented[0].find("libstale.so"), std::string::npos);
   EXPECT_TRUE(pooled.unnamed.empty());
-  // gdb names the frame that the report shows by its module alone; gdb's "??" is no name.
-  ASSERT_EQ(main_thread.unnamed.size(), 0u);
+}
+
+TEST(BacktraceComparison, ComparesTheNamesOfTheFramesFound) {
+  const auto gdb = ParseGdbBacktraces(kGdb);
+  const auto report = ParseReportStacks(kReport);
+  // The inline frames' names count for their pc; gdb's "??" is no name.
+  EXPECT_EQ(gdb.at(501).names[0], (std::vector<std::string>{"wait_common64", "wait_common"}));
+  EXPECT_TRUE(gdb.at(501).names[3].empty());
+  EXPECT_EQ(report.at(0x1f5).names[0], (std::vector<std::string>{"wait_common"}));
+
+  const ThreadScore pooled = CompareThread(gdb.at(501), report.at(0x1f5));
+  EXPECT_EQ(pooled.named_by_gdb, 3u);
+  EXPECT_EQ(pooled.names_matched, 3u);
+  EXPECT_TRUE(pooled.misnamed.empty());
+  const ThreadScore main_thread = CompareThread(gdb.at(500), report.at(0x1f4));
+  EXPECT_EQ(main_thread.named_by_gdb, 1u);
+  EXPECT_TRUE(main_thread.unnamed.empty());
+
+  // gdb names the frame that the report shows by its module alone, or by another name.
   ThreadFrames named_by_gdb = gdb.at(500);
-  named_by_gdb.text[1] = "#2  0x00007f00000f091e in g_main_context_iterate () from libglib";
+  named_by_gdb.names[1] = {"g_main_context_iterate"};
   EXPECT_EQ(CompareThread(named_by_gdb, report.at(0x1f4)).unnamed,
             (std::vector<std::string>{"00007f00000f0919 +123 libglib-2.0.so.0"}));
+  named_by_gdb.names[0] = {"poll_wait"};
+  const ThreadScore misnamed = CompareThread(named_by_gdb, report.at(0x1f4));
+  EXPECT_EQ(misnamed.names_matched, 0u);
+  ASSERT_EQ(misnamed.misnamed.size(), 1u);
+  EXPECT_TRUE(misnamed.misnamed[0].starts_with("00007f00000a0010 +04f libc.so.6 poll.c"))
+      << misnamed.misnamed[0];
+  EXPECT_TRUE(misnamed.named_by_report_alone.empty());
+
+  // The report names a frame that gdb shows as "??".
+  ThreadFrames unnamed_by_gdb = gdb.at(501);
+  unnamed_by_gdb.names[0].clear();
+  EXPECT_EQ(CompareThread(unnamed_by_gdb, report.at(0x1f5)).named_by_report_alone,
+            (std::vector<std::string>{
+                "00007f00000b0016 +0c6 libc.so.6 futex-internal.c 87 +16 wait_common"}));
 }
 
 TEST(BacktraceComparison, RecursionCountsOnceAsTheReportShowsIt) {
-  ThreadFrames gdb{"recursion", {0x1010, 0x2020, 0x3030, 0x2020, 0x3030, 0x4040}, {}};
+  ThreadFrames gdb{"recursion", {0x1010, 0x2020, 0x3030, 0x2020, 0x3030, 0x4040}, {}, {}};
   gdb.text.assign(gdb.pcs.size(), "#");
-  const ThreadFrames report{"recursion", {0x1010, 0x201b, 0x302b, 0x403b}, {"a", "b", "c", "d"}};
+  const ThreadFrames report{
+      "recursion", {0x1010, 0x201b, 0x302b, 0x403b}, {"a", "b", "c", "d"}, {}};
   const ThreadScore score = CompareThread(gdb, report);
   EXPECT_EQ(score.gdb_frames, 4u);
   EXPECT_EQ(score.found, 4u);
