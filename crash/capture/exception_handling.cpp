@@ -144,6 +144,8 @@ void ExceptionHandling::Run(const CaptureRequest& request, const ExceptionDetail
     if (exception->Facts().kind != ExceptionKind::kFreeze && settings.ReadBoolean("PauseThreads")) {
       parts_.pause.Pause();
     }
+    // An earlier exception's screenshot is never this one's.
+    screenshot_.reset();
     if (state.create_screenshot) screenshot_ = TakeScreenshot(ScreenshotOptions{});
     if (exception->Facts().create_bug_report) {
       exception->RegisterReportCallback(&follower, false);

@@ -16,6 +16,7 @@
 #include <regex>
 #include <sstream>
 
+#include "tests/crash/capture/box_driving.h"
 #include "tests/crash/capture/failing_program.h"
 #include "tests/support/report_sections.h"
 
@@ -30,37 +31,10 @@ constexpr char kConsoleProgram[] = USERDB2CSV_PATH;
 constexpr char kThrowTestFailure[] = "userdb.test_hook.ThrowTestFailure";
 constexpr char kWriteThroughNull[] = "userdb.test_hook.WriteThroughNull";
 
-// What Ctrl+C on the box copies: the exception message, or the report while it is shown.
-std::string CopiedText(const std::string& box) {
-  QClipboard* clipboard = QGuiApplication::clipboard();
-  clipboard->clear();
-  Keys(box, "ctrl+c");
-  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-  while (clipboard->text().isEmpty() && std::chrono::steady_clock::now() < end) {
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-  }
-  return clipboard->text().toStdString();
-}
-
 long MatchCount(const std::string& text, const std::string& pattern) {
   const std::regex expression(pattern);
   return std::distance(std::sregex_iterator(text.begin(), text.end(), expression),
                        std::sregex_iterator());
-}
-
-bool Exited(const std::optional<int>& status, int code) {
-  return status && WIFEXITED(*status) && WEXITSTATUS(*status) == code;
-}
-
-bool Killed(const std::optional<int>& status, int signal) {
-  return status && WIFSIGNALED(*status) && WTERMSIG(*status) == signal;
-}
-
-std::string HeaderValue(const std::string& report, const std::string& name) {
-  const size_t at = report.find("\r\n" + name);
-  if (at == std::string::npos) return {};
-  const size_t start = report.find(": ", at) + 2;
-  return report.substr(start, report.find("\r\n", start) - start);
 }
 
 // Whether the window converts the sample database once more: the program goes on working.
@@ -248,33 +222,6 @@ TEST(WindowFailures, CloseEndsWithExitCodeOneAfterTheAutomaticSave) {
   EXPECT_NE(report.find("\r\n\r\nmodules:\r\n"), std::string::npos);
 }
 
-void TypeInto(const std::string& window, const std::string& text) {
-  Command("xdotool windowactivate --sync " + window + " 2>/dev/null; xdotool type --delay 30 '" +
-          text + "'");
-}
-
-// Walks a report assistant of the real box (`title`, `pages` pages) as a user does: an
-// address on the contact page, a few words on the details page, the screenshot page left
-// as it is.
-void WalkAssistant(const FailingProgram& program, const std::string& title, int pages) {
-  const std::string of = " of " + std::to_string(pages) + " ";
-  const std::string search = "--name '^" + title + "$'";
-  ASSERT_FALSE(program.AssistantPage({"page 1" + of + "ContactForm", "focus NameEdit"}).empty());
-  std::string window = WaitForWindow(search);
-  Keys(window, "Tab");
-  TypeInto(window, "ann@example.org");
-  ASSERT_FALSE(program.AssistantPage({"ContinueBtn enabled=1"}).empty());
-  Keys(window, "Tab Tab Return");
-  ASSERT_FALSE(program.AssistantPage({"page 2" + of + "DetailsForm"}).empty());
-  window = WaitForWindow(search);
-  TypeInto(window, "it broke");
-  ASSERT_FALSE(program.AssistantPage({"text=it broke"}).empty());
-  Keys(window, "Tab Return");
-  if (pages < 3) return;
-  ASSERT_FALSE(program.AssistantPage({"page 3" + of + "ScrShotForm", "focus ContinueBtn"}).empty());
-  Keys(WaitForWindow(search), "Return");
-}
-
 // Save (the focused button) runs the save assistant, asks for a file in the helper's save
 // dialog and appends the complete report, with what the assistant asked, to it; the box
 // stays until it is left.
@@ -313,33 +260,6 @@ TEST(WindowFailures, SaveAppendsTheReportToTheChosenFile) {
   Keys(box, "Escape");
   EXPECT_TRUE(WindowGone(box, std::chrono::seconds(10)));
   EXPECT_TRUE(program.Running());
-}
-
-// A mail program of the test's own that keeps what it was given: its arguments, one per
-// line at once, and after `seconds` (a mail program reads its attachments when it gets to
-// them) a copy of each attachment; then it notes that it ended.
-std::string FakeMailProgram(const std::string& folder, int exit_status, double seconds = 0) {
-  const std::string bin = folder + "/bin";
-  std::filesystem::create_directories(bin);
-  std::filesystem::create_directories(folder + "/attached");
-  std::ofstream script(bin + "/xdg-email");
-  script << "#!/bin/sh\n"
-         << "printf '%s\\n' \"$@\" > '" << folder << "/mail-arguments.txt'\n"
-         << "sleep " << seconds << "\n"
-         << "while [ $# -gt 0 ]; do\n"
-         << "  if [ \"$1\" = --attach ]; then cp \"$2\" '" << folder << "/attached/'; shift; fi\n"
-         << "  shift\n"
-         << "done\n"
-         << "touch '" << folder << "/mail-ended'\n"
-         << "exit " << exit_status << "\n";
-  script.close();
-  std::filesystem::permissions(bin + "/xdg-email", std::filesystem::perms::owner_all);
-  // No mail handler of the desktop either: what the mail program refuses is not delivered.
-  std::ofstream query(bin + "/xdg-mime");
-  query << "#!/bin/sh\nexit 0\n";
-  query.close();
-  std::filesystem::permissions(bin + "/xdg-mime", std::filesystem::perms::owner_all);
-  return bin;
 }
 
 // Starts the program with `mail_program` first on its search path, makes it fail, and
