@@ -41,6 +41,7 @@ CrashReporterConnection::CrashReporterConnection(crash::CrashReporter& crash_rep
     QMetaObject::invokeMethod(&application, std::move(call), Qt::QueuedConnection);
   };
   calls.wait_processing_events = &WaitProcessingEvents;
+  calls.message_box = &message_box_;
   crash_reporter_.SetMainThreadCalls(std::move(calls));
 }
 

@@ -6,6 +6,7 @@
 #include <QApplication>
 
 #include "app/application.h"
+#include "app/message_box.h"
 #include "app/unhandled_error_handler.h"
 #include "crash/crash_reporter.h"
 
@@ -27,7 +28,8 @@ class CrashReporterErrorHandler : public UnhandledErrorHandler {
 };
 
 // While it lives, the application's failures go to the crash reporter and the crash
-// reporter reaches the application's main thread; `application` must outlive it.
+// reporter reaches the application's main thread, where it shows the program's own message
+// box when its box cannot be shown; `application` must outlive it.
 class CrashReporterConnection {
  public:
   CrashReporterConnection(crash::CrashReporter& crash_reporter, Application& application);
@@ -40,6 +42,7 @@ class CrashReporterConnection {
   Application& application_;
   UnhandledErrorHandler& previous_handler_;
   CrashReporterErrorHandler handler_;
+  WindowMessageBox message_box_;
 };
 
 // Waits until `fd` is readable, processing the main thread's events meanwhile.

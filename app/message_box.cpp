@@ -4,6 +4,7 @@
 #include <QScreen>
 #include <QTimer>
 
+#include "platform/qt/copyable_message_box.h"
 #include "platform/qt/screen_text.h"
 
 namespace userdb::app {
@@ -24,7 +25,8 @@ void WindowMessageBox::Show(std::string_view caption, std::string_view text,
       kind == platform::MessageKind::kError ? QMessageBox::Critical : QMessageBox::NoIcon;
   // Without a parent the box is placed on the screen rather than on a window. It settles
   // its size only once shown, so it is centred again then.
-  QMessageBox box(icon, platform::ScreenText(caption), platform::ScreenText(text), QMessageBox::Ok);
+  platform::CopyableMessageBox box(icon, platform::ScreenText(caption), platform::ScreenText(text),
+                                   QMessageBox::Ok);
   box.setWindowModality(Qt::ApplicationModal);
   QTimer::singleShot(0, &box, [&box] { CentreOnScreen(box); });
   box.exec();

@@ -84,7 +84,10 @@ CrashReporter::Capture::Capture(CrashReporter& owner, ProgramForm /*form*/)
           [this] {
             if (watchdog) watchdog->ResetMisses();
           },
-          ProgramEnding{platform::ExecutablePath(), ProcessCommandLine(), {}}}),
+          ProgramEnding{platform::ExecutablePath(), ProcessCommandLine(), {}},
+          [&owner](const std::string& caption, const std::string& text) {
+            owner.ShowProgramMessage(caption, text);
+          }}),
       thread(channel, owner.threads_,
              [this](const CaptureRequest& request) { handling.Handle(request); }) {
   capture.SetHandlingThread(thread.Id());
@@ -184,6 +187,14 @@ void CrashReporter::SetMainThreadCalls(MainThreadCalls calls) {
         threads_, calls.post, std::chrono::milliseconds(main->ReadInteger("FreezeTimeout")),
         [&capture] { capture.capture.CaptureFreeze(); });
   }
+}
+
+void CrashReporter::ShowProgramMessage(const std::string& caption, const std::string& text) {
+  std::lock_guard lock(calls_mutex_);
+  platform::MessageBox* const box = main_thread_calls_.message_box;
+  if (box == nullptr || !main_thread_calls_.post) return;
+  main_thread_calls_.post(
+      [box, caption, text] { box->Show(caption, text, platform::MessageKind::kError); });
 }
 
 void CrashReporter::OnThreadFailure(std::exception_ptr failure) {

@@ -140,6 +140,8 @@ class CrashReporter : public TraceTarget {
   // Tells whether the capture is to be installed.
   bool StartUp();
   void CheckIntegrity();
+  // The program's own message box on its main thread, not waited for.
+  void ShowProgramMessage(const std::string& caption, const std::string& text);
   static void OnThreadFailure(std::exception_ptr failure);
   static void OnTerminate();
 

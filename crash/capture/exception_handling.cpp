@@ -2,8 +2,10 @@
 
 #include <unistd.h>
 
+#include <cctype>
 #include <cstdio>
 
+#include "crash/capture/box_not_shown.h"
 #include "crash/capture/box_report_commands.h"
 #include "crash/capture/exception_capture.h"
 #include "crash/capture/exception_filter.h"
@@ -175,6 +177,7 @@ void ExceptionHandling::Run(const CaptureRequest& request, const ExceptionDetail
       parts_.presenter.SetReportCommands(&commands);
       decision = parts_.presenter.Show(*exception);
       parts_.presenter.SetReportCommands(nullptr);
+      if (decision == UserDecision::kNone) TellBoxNotShown(exception);
     }
     Decide(exception, decision);
     if (!handled) RunAutomaticActions(exception, false);
@@ -260,7 +263,10 @@ void ExceptionHandling::RunAutomaticActions(const std::shared_ptr<CaughtExceptio
       !parts_.handlers.FireAction(HandlerAction::kSave, *exception)) {
     // An exception whose filter switched the report off has nothing to save.
     const std::string report = ComposeBugReport(*exception, true);
-    if (!report.empty()) parts_.report_file.Write(std::nullopt, report, nullptr, *exception, true);
+    if (!report.empty()) {
+      parts_.report_file.Write(std::nullopt, report, nullptr, *exception, true,
+                               &state.automatic_save_path);
+    }
   }
   if (waiting) {
     for (SendHandle& send : sends_) send.Wait();
@@ -292,6 +298,22 @@ void ExceptionHandling::SendAutomatically(const std::shared_ptr<CaughtException>
     KeepSend(parts_.sender->Send(exception, std::move(request)));
   }
   if (settings.ReadBoolean("AutoClip") && parts_.put_on_clipboard) parts_.put_on_clipboard(report);
+}
+
+void ExceptionHandling::TellBoxNotShown(const std::shared_ptr<CaughtException>& exception) {
+  const std::string why = parts_.presenter.WhyNotShown();
+  if (why.empty()) return;
+  // Saved first, so that the notice can say where; the later runs save nothing again.
+  RunAutomaticActions(exception, false);
+  const std::string caption = exception->Settings().ReadText("TitleBar");
+  const std::string notice = BoxNotShownNotice(why, exception->Handling().automatic_save_path);
+  WriteNoticeToStandardError(caption, notice);
+  if (exception->Facts().can_continue && parts_.program_message) {
+    std::string sentence = notice + ".";
+    sentence.front() =
+        static_cast<char>(std::toupper(static_cast<unsigned char>(sentence.front())));
+    parts_.program_message(caption, BoxMessage(*exception) + "\n\n" + sentence);
+  }
 }
 
 void ExceptionHandling::KeepEmergencyReport(CaughtException& exception, const std::string& text) {

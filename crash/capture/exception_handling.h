@@ -53,6 +53,9 @@ struct HandlingParts {
   std::function<bool(const std::string&)> put_on_clipboard;
   std::function<void()> reset_freeze_misses;
   ProgramEnding ending;
+  // Shows a plain message box of the program's own on its main thread, without waiting for
+  // it: where the crash reporter's box could not be shown. Empty: the program has none.
+  std::function<void(const std::string& caption, const std::string& text)> program_message;
 };
 
 class ExceptionHandling {
@@ -77,6 +80,8 @@ class ExceptionHandling {
   void SendAutomatically(const std::shared_ptr<CaughtException>& exception,
                          const std::string& report);
   void KeepEmergencyReport(CaughtException& exception, const std::string& text);
+  // When the box was to be shown but was not, the report is saved and the user told so.
+  void TellBoxNotShown(const std::shared_ptr<CaughtException>& exception);
   // Keeps a send for close and restart to wait for.
   void KeepSend(SendHandle send);
   void DropEndedSends();

@@ -57,6 +57,10 @@ class ExceptionPresenter {
   // The handling of an exception begins (a window may take its time to come up) and ends.
   virtual void Prepare() {}
   virtual void Finish() {}
+  // Why the last Show asked nothing of the user although the exception was to be shown (a
+  // window program's crash helper could not be started, or ended without an answer); empty
+  // when the user answered, or nothing was to be shown.
+  virtual std::string WhyNotShown() const { return {}; }
 };
 
 // The exception's message as the box shows it: "ExceptMsg" ("FrozenMsg" for a freeze) with

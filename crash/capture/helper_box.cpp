@@ -17,6 +17,7 @@
 #include "crash/send/report_saver.h"
 #include "platform/message_box.h"
 #include "platform/path.h"
+#include "platform/system_error_text.h"
 
 namespace userdb::crash {
 
@@ -84,11 +85,17 @@ bool HelperBox::Start() {
   // A socket rather than pipes: a write to a helper that is gone fails with EPIPE instead
   // of raising SIGPIPE in whichever thread of the program forwards a report change.
   int ends[2];
-  if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) return false;
+  if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) {
+    start_failure_ = "the crash helper " + helper_path_ + " could not be connected (" +
+                     platform::SystemErrorText(errno) + ")";
+    return false;
+  }
   platform::UniqueFd child_end(ends[1]);
   helper_socket_.Reset(ends[0]);
   const auto child = SpawnProgram({helper_path_, {helper_path_}, child_end.Get(), child_end.Get()});
   if (!child) {
+    start_failure_ = "the crash helper " + helper_path_ + " could not be started (" +
+                     platform::SystemErrorText(errno) + ")";
     helper_socket_.Reset();
     return false;
   }
@@ -114,6 +121,7 @@ void HelperBox::Stop() {
     }
     usleep(5000);
   }
+  helper_status_ = status;
   helper_ = 0;
 }
 
@@ -161,10 +169,26 @@ std::optional<std::string> HelperBox::AwaitCommand() {
   return std::nullopt;
 }
 
+std::string HelperBox::EndedWithoutAnswer() const {
+  std::string how;
+  if (WIFSIGNALED(helper_status_)) {
+    how = "killed by signal " + std::to_string(WTERMSIG(helper_status_));
+  } else {
+    how = "exit status " + std::to_string(WEXITSTATUS(helper_status_));
+  }
+  return "the crash helper " + helper_path_ + " ended without an answer (" + how + ")";
+}
+
 UserDecision HelperBox::Show(CaughtException& exception) {
-  if (exception.Handling().show_setting == 4 || !Start()) return UserDecision::kNone;
+  not_shown_.clear();
+  if (exception.Handling().show_setting == 4) return UserDecision::kNone;
+  if (!Start()) {
+    not_shown_ = start_failure_;
+    return UserDecision::kNone;
+  }
   if (!Send(EncodeBoxRequest(BoxRequestFor(exception)))) {
     Stop();
+    not_shown_ = EndedWithoutAnswer();
     return UserDecision::kNone;
   }
   ReportForwarder forwarder([this, &exception](const std::string& text) {
@@ -183,7 +207,10 @@ UserDecision HelperBox::Show(CaughtException& exception) {
     CarryOut(exception, *command);
   }
   exception.UnregisterReportCallback(&forwarder);
-  if (!command) return UserDecision::kNone;
+  if (!command) {
+    not_shown_ = EndedWithoutAnswer();
+    return UserDecision::kNone;
+  }
   if (*command == helper::kContinue) return UserDecision::kContinue;
   if (*command == helper::kRestart) return UserDecision::kRestart;
   return UserDecision::kClose;

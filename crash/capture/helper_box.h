@@ -5,7 +5,7 @@
 // every change, and answers with the command. Save and send are carried out by the
 // handling's report commands while the box stays: the helper shows their assistants and the
 // save dialog over the same connection. A helper that does not start or dies leaves the
-// decision to the rules of the handling.
+// decision to the rules of the handling, and says why nothing was shown.
 #pragma once
 
 #include <sys/types.h>
@@ -40,6 +40,7 @@ class HelperBox : public ExceptionPresenter {
   void SetReportCommands(ReportCommands* commands) override { commands_ = commands; }
   void Prepare() override { Start(); }
   void Finish() override { Stop(); }
+  std::string WhyNotShown() const override { return not_shown_; }
 
   // A progress window of its own (the helper is started for it when it does not run); it
   // stays until Finish.
@@ -60,6 +61,8 @@ class HelperBox : public ExceptionPresenter {
   void CarryOut(CaughtException& exception, std::string_view command);
   // The report complete, with the please-wait box while it is being finished.
   std::string CompleteReport(CaughtException& exception);
+  // Why nothing was asked of the user when the helper ended before it answered.
+  std::string EndedWithoutAnswer() const;
   // Tells the helper the report as it is now, and the please-wait box's progress.
   void ForwardReport(CaughtException& exception, const std::string& text, bool complete);
 
@@ -72,6 +75,9 @@ class HelperBox : public ExceptionPresenter {
   HelperMessageReader reader_;
   std::mutex send_mutex_;
   std::optional<std::chrono::steady_clock::time_point> last_shown_;
+  std::string not_shown_;      // why the last Show asked nothing; empty when it did
+  std::string start_failure_;  // why the last Start could not start the helper
+  int helper_status_ = 0;      // the wait status of the helper that ended last
 };
 
 }  // namespace userdb::crash

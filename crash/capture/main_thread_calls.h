@@ -6,6 +6,8 @@
 
 #include <functional>
 
+#include "platform/message_box.h"
+
 namespace userdb::crash {
 
 struct MainThreadCalls {
@@ -13,6 +15,10 @@ struct MainThreadCalls {
   std::function<void(std::function<void()> call)> post;
   // Returns when `fd` is readable, processing the main thread's events meanwhile.
   std::function<void(int fd)> wait_processing_events;
+  // The program's own message box, shown on the main thread (through `post`) where the
+  // crash reporter's box cannot be shown; none: standard error alone tells. It must outlive
+  // the calls being installed.
+  platform::MessageBox* message_box = nullptr;
 };
 
 }  // namespace userdb::crash

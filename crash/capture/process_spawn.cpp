@@ -3,6 +3,8 @@
 #include <signal.h>
 #include <spawn.h>
 
+#include <cerrno>
+
 namespace userdb::crash {
 
 std::optional<pid_t> SpawnProgram(const SpawnRequest& request) {
@@ -34,7 +36,10 @@ std::optional<pid_t> SpawnProgram(const SpawnRequest& request) {
       posix_spawn(&child, request.program.c_str(), &actions, &attributes, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
   posix_spawnattr_destroy(&attributes);
-  if (failed != 0) return std::nullopt;
+  if (failed != 0) {
+    errno = failed;
+    return std::nullopt;
+  }
   return child;
 }
 

@@ -18,7 +18,8 @@ struct SpawnRequest {
   int standard_output = -1;
 };
 
-// The new process's id; none when it could not be started.
+// The new process's id; none when it could not be started, with errno telling why (the
+// program is missing, not executable, ...).
 std::optional<pid_t> SpawnProgram(const SpawnRequest& request);
 
 }  // namespace userdb::crash

@@ -3,11 +3,8 @@
 #include <unistd.h>
 
 #include <QApplication>
-#include <QClipboard>
 #include <QFile>
 #include <QFileDialog>
-#include <QGuiApplication>
-#include <QKeyEvent>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
@@ -18,30 +15,12 @@
 #include "crash/helper/exception_box_window.h"
 #include "crash/helper/progress_window.h"
 #include "crash/helper/simple_box_window.h"
+#include "platform/qt/copyable_message_box.h"
 #include "platform/qt/screen_text.h"
 
 namespace userdb::crash {
 
 namespace {
-
-// The crash reporter's own messages: Ctrl+C copies what the box says (its title, its text
-// and its buttons), as a message box of the desktop does.
-class CopyableBox : public QMessageBox {
- public:
-  using QMessageBox::QMessageBox;
-
- protected:
-  void keyPressEvent(QKeyEvent* event) override {
-    if (!event->matches(QKeySequence::Copy)) {
-      QMessageBox::keyPressEvent(event);
-      return;
-    }
-    const QString ruler = QStringLiteral("---------------------------\n");
-    QString copied = ruler + windowTitle() + "\n" + ruler + text() + "\n" + ruler;
-    for (QAbstractButton* button : buttons()) copied += button->text().remove('&') + "   ";
-    QGuiApplication::clipboard()->setText(copied.trimmed() + "\n" + ruler);
-  }
-};
 
 std::string_view CommandName(BoxCommand command) {
   switch (command) {
@@ -213,7 +192,7 @@ void HelperSession::RunAssistant(const HelperMessage& message) {
 }
 
 void HelperSession::ShowMessage(const HelperMessage& message) {
-  auto* box = new CopyableBox(
+  auto* box = new platform::CopyableMessageBox(
       message.Field("kind") == "error" ? QMessageBox::Critical : QMessageBox::NoIcon,
       platform::ScreenText(message.Field("title")), platform::ScreenText(message.Field("text")),
       QMessageBox::Ok, nullptr, TopmostDialogFlags(false));

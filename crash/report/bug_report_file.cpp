@@ -83,7 +83,8 @@ std::vector<std::string> BugReportFileWriter::AutomaticPaths(const SettingsView&
 
 bool BugReportFileWriter::Write(const std::optional<std::string>& file_name,
                                 std::string_view report, ReportSaveDialog* owner,
-                                CaughtException& exception, bool automatic) const {
+                                CaughtException& exception, bool automatic,
+                                std::string* saved_path) const {
   const SettingsView& settings = exception.Settings();
   for (const std::string& path : Paths(file_name, settings, owner, automatic)) {
     LockedReportFile file = OpenCreatingFolders(path, lock_wait_);
@@ -93,6 +94,7 @@ bool BugReportFileWriter::Write(const std::optional<std::string>& file_name,
     }
     const bool saved = WriteInto(file, report, settings);
     if (saved && !file_name) exception.MarkReportSaved();
+    if (saved && saved_path != nullptr) *saved_path = path;
     return saved;
   }
   return false;

@@ -38,9 +38,11 @@ class BugReportFileWriter {
   // otherwise "BugRepFile": with `automatic`, a name that does not start with "/" lies in
   // the program's folder (see ReportFolders); without, the user picks the file in the save
   // dialog of `owner` (with none, nothing is saved). Missing folders are created. When no
-  // file name was given, a saved report is marked saved in `exception`.
+  // file name was given, a saved report is marked saved in `exception`. The file it went to
+  // is put in `saved_path` when given.
   bool Write(const std::optional<std::string>& file_name, std::string_view report,
-             ReportSaveDialog* owner, CaughtException& exception, bool automatic) const;
+             ReportSaveDialog* owner, CaughtException& exception, bool automatic,
+             std::string* saved_path = nullptr) const;
 
   // The files that the automatic save writes, in the order it tries them: "BugRepFile"
   // itself when it starts with "/", otherwise that name in the program's folder and then

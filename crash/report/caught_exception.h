@@ -71,6 +71,8 @@ struct HandlingState {
   std::atomic<bool> report_sent{false};
   std::atomic<bool> first_complete_callback_done{false};
   std::atomic<bool> first_automatic_save_done{false};
+  // The bug report file that the automatic save wrote the report to; empty until then.
+  std::string automatic_save_path;
 };
 
 // Told of every change of a report: whether it is complete, its text and the exception.
