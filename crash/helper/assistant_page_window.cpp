@@ -82,14 +82,16 @@ QImage ImageOf(const ScreenImage& picture) {
 }  // namespace
 
 AssistantPageWindow::AssistantPageWindow(AssistantPage& page, const QString& title,
-                                         PageImageSource images, QString describe_file)
-    : QDialog(nullptr, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
+                                         PageImageSource images, QString describe_file,
+                                         QWidget* owner)
+    : QDialog(owner, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
       page_(page),
       images_(std::move(images)),
       describe_file_(std::move(describe_file)),
       item_font_(PixelFont("Tahoma", 11, false)) {
   setWindowTitle(title);
   setObjectName(QString::fromStdString(page_.Definition().name));
+  if (owner != nullptr) setWindowModality(Qt::WindowModal);
   Build();
   if (page_.Definition().timer_ms > 0) {
     timer_ = new QTimer(this);
@@ -385,6 +387,17 @@ void AssistantPageWindow::Describe() const {
                 .arg(colour.green)
                 .arg(colour.blue)
                 .arg(platform::ScreenText(item.text).replace('\n', QStringLiteral("\\n")));
+  }
+  // Where each item lies in the window, so that a test can look at what the screen shows
+  // there.
+  for (const auto& [name, widget] : widgets_) {
+    const QPoint at = widget->mapTo(this, QPoint(0, 0));
+    text += QStringLiteral("place %1 %2,%3,%4,%5\n")
+                .arg(QString::fromStdString(name))
+                .arg(at.x())
+                .arg(at.y())
+                .arg(widget->width())
+                .arg(widget->height());
   }
   QFile file(describe_file_ + QStringLiteral(".new"));
   if (!file.open(QIODevice::WriteOnly)) return;

@@ -30,9 +30,11 @@ class AssistantPageWindow : public QDialog {
 
  public:
   // The window keeps `page`, which must outlive it. `describe_file`: when not empty, the
-  // window writes its state there after every change (for the tests that drive it).
+  // window writes its state there after every change (for the tests that drive it). An
+  // `owner` (the exception box) owns the page: the page stands in front of it, and the
+  // owner takes no input while the page is shown.
   AssistantPageWindow(AssistantPage& page, const QString& title, PageImageSource images,
-                      QString describe_file);
+                      QString describe_file, QWidget* owner = nullptr);
 
  signals:
   // The page has its result.

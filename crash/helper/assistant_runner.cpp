@@ -20,10 +20,12 @@ std::unique_ptr<CaughtException> HandlersException() {
 
 }  // namespace
 
-AssistantRunner::AssistantRunner(const AssistantRequest& request, QString describe_file, Done done)
+AssistantRunner::AssistantRunner(const AssistantRequest& request, QString describe_file, Done done,
+                                 QWidget* owner)
     : title_(QString::fromStdString(request.title)),
       describe_file_(std::move(describe_file)),
       done_(std::move(done)),
+      owner_(owner),
       store_(registry::DefaultRegistryFilePath(), std::cerr),
       contact_(store_),
       exception_(HandlersException()) {
@@ -62,7 +64,8 @@ void AssistantRunner::ShowPage(size_t index) {
     images.picture = [this] { return &screenshot_->Screenshot(); };
     images.version = [this] { return screenshot_->Version(); };
   }
-  auto* window = new AssistantPageWindow(pages_[index], title_, std::move(images), describe_file_);
+  auto* window =
+      new AssistantPageWindow(pages_[index], title_, std::move(images), describe_file_, owner_);
   window->setAttribute(Qt::WA_DeleteOnClose, false);
   window_ = window;
   connect(window, &AssistantPageWindow::pageClosed, this, [this, index] { PageClosed(index); });

@@ -11,6 +11,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QWidget>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -31,8 +32,9 @@ class AssistantRunner : public QObject {
  public:
   using Done = std::function<void(const AssistantAnswer&)>;
 
-  // `describe_file`: see AssistantPageWindow.
-  AssistantRunner(const AssistantRequest& request, QString describe_file, Done done);
+  // `describe_file` and `owner` (the box, or none): see AssistantPageWindow.
+  AssistantRunner(const AssistantRequest& request, QString describe_file, Done done,
+                  QWidget* owner = nullptr);
   ~AssistantRunner() override;
 
   // Shows the first page; `done` hears the answer once the last one closed.
@@ -47,6 +49,7 @@ class AssistantRunner : public QObject {
   QString title_;
   QString describe_file_;
   Done done_;
+  QPointer<QWidget> owner_;
   registry::RegistryStore store_;
   ContactFormHandler contact_;
   std::unique_ptr<ScreenshotPageHandler> screenshot_;

@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QWindow>
 
 #include "platform/display_text.h"
 
@@ -29,6 +30,11 @@ BoxWindow::BoxWindow(const BoxRequest& request, BoxForm form, BoxButtons buttons
 void BoxWindow::CloseForGood() {
   closing_for_good_ = true;
   close();
+}
+
+void BoxWindow::SetTopmost(bool topmost) {
+  // Through the window itself: the widget's own flags would hide it and show it again.
+  if (QWindow* window = windowHandle()) window->setFlag(Qt::WindowStaysOnTopHint, topmost);
 }
 
 void BoxWindow::ConnectButton(QPushButton* button, ButtonKind kind) {

@@ -24,6 +24,9 @@ class BoxWindow : public QDialog {
   virtual void UpdateReport(const ReportContents& report) { report_text_ = report.text; }
   // Closes the window without a close request.
   void CloseForGood();
+  // Whether the box stands above every other window; it does not while a window it owns
+  // (an assistant's page) asks the user.
+  void SetTopmost(bool topmost);
   // The window's title, text and buttons (caption, enabled, focused) and, while the report
   // is shown, its tabs: one line each, for the tests that drive the real window.
   virtual std::string Describe() const;

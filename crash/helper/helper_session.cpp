@@ -182,12 +182,17 @@ void HelperSession::RunAssistant(const HelperMessage& message) {
     Send(EncodeAssistantAnswer({}));
     return;
   }
-  assistant_ = std::make_unique<AssistantRunner>(*request, assistant_description_file_,
-                                                 [this](const AssistantAnswer& answer) {
-                                                   QApplication::setOverrideCursor(Qt::WaitCursor);
-                                                   Send(EncodeAssistantAnswer(answer));
-                                                   assistant_.release()->deleteLater();
-                                                 });
+  // The box owns the pages: they stand in front of it, and it is not topmost meanwhile.
+  if (box_) box_->SetTopmost(false);
+  assistant_ = std::make_unique<AssistantRunner>(
+      *request, assistant_description_file_,
+      [this](const AssistantAnswer& answer) {
+        if (box_) box_->SetTopmost(true);
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        Send(EncodeAssistantAnswer(answer));
+        assistant_.release()->deleteLater();
+      },
+      box_);
   assistant_->Start();
 }
 
