@@ -105,6 +105,18 @@ inline void WalkAssistant(const FailingProgram& program, const std::string& titl
   Keys(WaitForWindow(search), "Return");
 }
 
+// Types `path` into the crash helper's save dialog and accepts it; typed again while the
+// dialog stays (its file name field may not have had the focus yet). Whether it went.
+inline bool ChooseInSaveDialog(const std::string& dialog, const std::string& path) {
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    Command("xdotool windowactivate --sync " + dialog + " key ctrl+a type --delay 1 '" + path +
+            "'");
+    Command("xdotool key Return");
+    if (WindowGone(dialog, std::chrono::seconds(5))) return true;
+  }
+  return false;
+}
+
 // A mail program of the test's own that keeps what it was given: its arguments, one per
 // line at once, and after `seconds` (a mail program reads its attachments when it gets to
 // them) a copy of each attachment; then it notes that it ended.

@@ -26,6 +26,10 @@ namespace userdb::test_support {
 
 inline constexpr char kWindowTitle[] = "Transform UserDb.bin for VI9600/MD2017 usage";
 
+// The failure hook's raising functions, as a report names them.
+inline constexpr char kThrowTestFailure[] = "userdb.test_hook.ThrowTestFailure";
+inline constexpr char kWriteThroughNull[] = "userdb.test_hook.WriteThroughNull";
+
 inline std::string Command(const std::string& command) {
   std::string output;
   if (FILE* pipe = popen(command.c_str(), "r")) {

@@ -11,6 +11,7 @@
 
 #include "tests/crash/capture/box_driving.h"
 #include "tests/crash/capture/failing_program.h"
+#include "tests/support/report_sections.h"
 
 namespace userdb::test_support {
 
@@ -31,15 +32,24 @@ bool WaitUntil(const std::function<bool()>& condition,
   return true;
 }
 
-// Whether `file` holds the report of the process's exception number `number`.
-bool HoldsReportNumber(const std::string& file, int number) {
+// The report of the process's exception number `number` in `file`, from its first header
+// line on; empty when the file has none.
+std::string ReportNumbered(const std::string& file, int number) {
   const std::string text = FileText(file);
   const std::string line = "exception number";
   for (size_t at = text.find(line); at != std::string::npos; at = text.find(line, at + 1)) {
     const size_t start = text.find(": ", at) + 2;
-    if (text.substr(start, text.find("\r\n", start) - start) == std::to_string(number)) return true;
+    if (text.substr(start, text.find("\r\n", start) - start) != std::to_string(number)) continue;
+    const size_t first_line = text.rfind("date/time", at);
+    return first_line == std::string::npos ? std::string() : text.substr(first_line);
   }
-  return false;
+  return {};
+}
+
+// Whether `file` holds the report of exception number `number`, its first call stack naming
+// the function that raised it.
+bool HoldsReport(const std::string& file, int number, const std::string& raising_function) {
+  return FirstStackNames(ReportNumbered(file, number), raising_function);
 }
 
 // The next box of the crash helper, once `before` (the previous box) is gone; not found
@@ -86,6 +96,13 @@ bool ChooseAndContinue(FailingProgram& program, const ShownWindow& box, Choice c
                        const std::string& chosen_file, int number) {
   ShownWindow last = box;
   std::filesystem::remove(program.Folder() + "/assistant.txt");
+  const auto failed = [&](const std::string& what) {
+    ADD_FAILURE() << what << "\nthe box: " << FileText(program.Folder() + "/box.txt")
+                  << "\nthe assistant: " << FileText(program.Folder() + "/assistant.txt")
+                  << "\nwindows: "
+                  << Command("xdotool search --onlyvisible --name . getwindowname %@ 2>&1");
+    return false;
+  };
   switch (choice) {
     case Choice::kContinue:
       break;
@@ -94,27 +111,26 @@ bool ChooseAndContinue(FailingProgram& program, const ShownWindow& box, Choice c
       last = NextBox(program, box);
       if (!last.Found() ||
           program.BoxDescription("tabs:").find("tabs: [general]") == std::string::npos)
-        return false;
+        return failed("no report viewer");
       break;
     case Choice::kSave: {
       Keys(box.id, "Return");
       WalkAssistant(program, "Save Assistant", 2);
       const std::string dialog = WaitForWindow("--name '^Fehlerbericht speichern$'");
-      if (dialog.empty()) return false;
-      Command("xdotool windowactivate --sync " + dialog + " key ctrl+a type --delay 1 '" +
-              chosen_file + "'");
-      Command("xdotool key Return");
-      if (!WaitUntil([&] { return HoldsReportNumber(chosen_file, number); })) return false;
+      if (dialog.empty()) return failed("no save dialog");
+      if (!ChooseInSaveDialog(dialog, chosen_file)) return failed("the save dialog stays");
+      if (!WaitUntil([&] { return HoldsReport(chosen_file, number, kThrowTestFailure); }))
+        return failed("not saved: " + ReportNumbered(chosen_file, number).substr(0, 3000));
       break;
     }
     case Choice::kSend:
       Keys(box.id, "shift+Tab space");
       WalkAssistant(program, "Send Assistant", 3);
       if (!WaitUntil([&] { return std::filesystem::exists(program.Folder() + "/mail-ended"); }))
-        return false;
+        return failed("not sent");
       break;
   }
-  return LeaveBox(last);
+  return LeaveBox(last) || failed("the box stays");
 }
 
 TEST(RepeatedFailures, TenFailingTransformsEachGetTheirBoxWhateverWasChosenBefore) {
@@ -137,8 +153,8 @@ TEST(RepeatedFailures, TenFailingTransformsEachGetTheirBoxWhateverWasChosenBefor
     // A report that was sent is not saved again; its copy went to the mail program.
     const std::string kept = choice == Choice::kSend ? program.Folder() + "/attached/bugreport.txt"
                                                      : program.Folder() + "/bugreport.txt";
-    EXPECT_TRUE(WaitUntil([&] { return HoldsReportNumber(kept, number); }))
-        << FileText(kept).substr(0, 2000);
+    EXPECT_TRUE(WaitUntil([&] { return HoldsReport(kept, number, kThrowTestFailure); }))
+        << ReportNumbered(kept, number).substr(0, 5000);
   }
   EXPECT_TRUE(program.Running());
 }
@@ -150,7 +166,8 @@ TEST(RepeatedFailures, ASegmentationFaultAfterAWorkerThreadsThrowGetsItsBox) {
   ShownWindow box = NextBox(program, {});
   ASSERT_TRUE(box.Found());
   ASSERT_TRUE(LeaveBox(box));  // continue: the worker thread ends, the program goes on
-  ASSERT_TRUE(WaitUntil([&] { return HoldsReportNumber(program.Folder() + "/bugreport.txt", 1); }));
+  ASSERT_TRUE(WaitUntil(
+      [&] { return HoldsReport(program.Folder() + "/bugreport.txt", 1, kThrowTestFailure); }));
 
   std::filesystem::remove(program.Folder() + "/box.txt");
   program.Transform(program.FailingInput("segv"));
@@ -162,13 +179,15 @@ TEST(RepeatedFailures, ASegmentationFaultAfterAWorkerThreadsThrowGetsItsBox) {
   EXPECT_TRUE(Exited(program.WaitForEnd(), 1));
   const std::string report = program.ReportFile();
   EXPECT_EQ(Occurrences(report, "exception number"), 2u) << report.substr(0, 2000);
-  EXPECT_TRUE(HoldsReportNumber(program.Folder() + "/bugreport.txt", 2));
+  EXPECT_TRUE(HoldsReport(program.Folder() + "/bugreport.txt", 2, kWriteThroughNull))
+      << report.substr(0, 3000);
   EXPECT_NE(report.find("EAccessViolation"), std::string::npos);
 }
 
 struct WaitingCase {
   const char* second;  // the failure that comes while the first box is up
   bool can_continue;
+  const char* raising;  // its raising function
 };
 
 class FailureWhileABoxIsUp : public ::testing::TestWithParam<WaitingCase> {};
@@ -188,7 +207,8 @@ TEST_P(FailureWhileABoxIsUp, WaitsAndGetsItsOwnBoxOnceTheFirstIsClosed) {
       << "the second waits for the first";
   ASSERT_TRUE(LeaveBox(first));
   // The first one's report is saved once its box was left, before the second is handled.
-  EXPECT_TRUE(WaitUntil([&] { return HoldsReportNumber(program.Folder() + "/bugreport.txt", 1); }));
+  EXPECT_TRUE(WaitUntil(
+      [&] { return HoldsReport(program.Folder() + "/bugreport.txt", 1, kThrowTestFailure); }));
 
   const ShownWindow second = NextBox(program, first);
   ASSERT_TRUE(second.Found());
@@ -197,18 +217,18 @@ TEST_P(FailureWhileABoxIsUp, WaitsAndGetsItsOwnBoxOnceTheFirstIsClosed) {
   if (c.can_continue) {
     ASSERT_TRUE(second.Gone(std::chrono::seconds(10)));
     EXPECT_TRUE(
-        WaitUntil([&] { return HoldsReportNumber(program.Folder() + "/bugreport.txt", 2); }));
+        WaitUntil([&] { return HoldsReport(program.Folder() + "/bugreport.txt", 2, c.raising); }));
     EXPECT_TRUE(program.Running());
   } else {
     EXPECT_TRUE(Exited(program.WaitForEnd(), 1));
-    EXPECT_TRUE(HoldsReportNumber(program.Folder() + "/bugreport.txt", 2));
+    EXPECT_TRUE(HoldsReport(program.Folder() + "/bugreport.txt", 2, c.raising));
   }
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, FailureWhileABoxIsUp,
-                         ::testing::Values(WaitingCase{"throw", true},
-                                           WaitingCase{"worker-throw", true},
-                                           WaitingCase{"segv", false}),
+                         ::testing::Values(WaitingCase{"throw", true, kThrowTestFailure},
+                                           WaitingCase{"worker-throw", true, kThrowTestFailure},
+                                           WaitingCase{"segv", false, kWriteThroughNull}),
                          [](const auto& test_case) {
                            std::string name = test_case.param.second;
                            std::erase(name, '-');

@@ -27,10 +27,6 @@ namespace {
 constexpr char kWindowProgram[] = USERDB_TRANSFORM_PATH;
 constexpr char kConsoleProgram[] = USERDB2CSV_PATH;
 
-// The failure hook's raising functions, as a report names them.
-constexpr char kThrowTestFailure[] = "userdb.test_hook.ThrowTestFailure";
-constexpr char kWriteThroughNull[] = "userdb.test_hook.WriteThroughNull";
-
 long MatchCount(const std::string& text, const std::string& pattern) {
   const std::regex expression(pattern);
   return std::distance(std::sregex_iterator(text.begin(), text.end(), expression),
@@ -241,9 +237,7 @@ TEST(WindowFailures, SaveAppendsTheReportToTheChosenFile) {
   const std::string dialog =
       WaitForWindow("--name '^Fehlerbericht speichern$'", std::chrono::seconds(15));
   ASSERT_FALSE(dialog.empty());
-  Command("xdotool windowactivate --sync " + dialog + " key ctrl+a type --delay 1 '" + chosen +
-          "'");
-  Command("xdotool key Return");
+  ASSERT_TRUE(ChooseInSaveDialog(dialog, chosen));
   const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
   while (FileText(chosen).find("exception message") == std::string::npos &&
          std::chrono::steady_clock::now() < end) {
