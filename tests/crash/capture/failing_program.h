@@ -110,6 +110,8 @@ class FailingProgram {
       std::system(("objcopy --update-section TQUORVEX=" + settings + " " + program_).c_str());
     }
     std::filesystem::create_directory(folder_.Path() + "/config");
+    std::filesystem::create_directory(folder_.Path() + "/runtime");
+    std::filesystem::permissions(folder_.Path() + "/runtime", std::filesystem::perms::owner_all);
     std::filesystem::copy_file(USERDB_SAMPLE_DATABASE, folder_.Path() + "/UserDb.bin");
   }
   ~FailingProgram() {
@@ -165,6 +167,10 @@ class FailingProgram {
     pid_ = fork();
     if (pid_ == 0) {
       setenv("XDG_CONFIG_HOME", (folder_.Path() + "/config").c_str(), 1);
+      // The crash reporter's temporary folder is one per program name and user, and every
+      // instance empties it when it starts and ends: the programs of tests that run at the
+      // same time would take each other's attachments away.
+      setenv("XDG_RUNTIME_DIR", (folder_.Path() + "/runtime").c_str(), 1);
       setenv("LD_PRELOAD", USERDB_FAILURE_HOOK, 1);
       setenv("USERDB_CRASH_HELPER_DESCRIBE", (folder_.Path() + "/box.txt").c_str(), 1);
       setenv("USERDB_CRASH_ASSISTANT_DESCRIBE", (folder_.Path() + "/assistant.txt").c_str(), 1);
