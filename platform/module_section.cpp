@@ -119,32 +119,57 @@ bool IsElf64LittleEndian(const Elf64_Ehdr& header) {
          header.e_ident[EI_CLASS] == ELFCLASS64 && header.e_ident[EI_DATA] == ELFDATA2LSB;
 }
 
-// The section header table, with the index of the section names' string table. A file
-// with more sections than its header can count keeps the real count and index in
-// section 0.
-std::optional<std::vector<Elf64_Shdr>> SectionHeaders(const FileBytes& file,
-                                                      const Elf64_Ehdr& header,
-                                                      uint32_t& names_index) {
-  if (header.e_shoff == 0 || header.e_shentsize < sizeof(Elf64_Shdr)) return std::nullopt;
+// The number of section headers and the index of the section names' string table. A file
+// with more sections than its header can count keeps the real count and index in section 0.
+bool SectionTable(const FileBytes& file, const Elf64_Ehdr& header, uint64_t& count,
+                  uint32_t& names_index) {
+  if (header.e_shoff == 0 || header.e_shentsize < sizeof(Elf64_Shdr)) return false;
   Elf64_Shdr first{};
-  if (!file.Read(header.e_shoff, sizeof first, &first)) return std::nullopt;
-  const uint64_t count = header.e_shnum != 0 ? header.e_shnum : first.sh_size;
+  if (!file.Read(header.e_shoff, sizeof first, &first)) return false;
+  count = header.e_shnum != 0 ? header.e_shnum : first.sh_size;
   names_index = header.e_shstrndx != SHN_XINDEX ? header.e_shstrndx : first.sh_link;
-  if (count > (file.Size() - header.e_shoff) / header.e_shentsize) return std::nullopt;
-  std::vector<Elf64_Shdr> sections(count);
-  for (uint64_t i = 0; i < count; ++i) {
-    if (!file.Read(header.e_shoff + i * header.e_shentsize, sizeof(Elf64_Shdr), &sections[i])) {
-      return std::nullopt;
-    }
-  }
-  return sections;
+  return count <= (file.Size() - header.e_shoff) / header.e_shentsize && names_index < count;
 }
 
-bool NameIs(std::string_view names, uint32_t offset, std::string_view wanted) {
-  if (offset >= names.size()) return false;
-  const std::string_view rest = names.substr(offset);
-  const size_t end = rest.find('\0');
-  return end != std::string_view::npos && rest.substr(0, end) == wanted;
+bool ReadSectionHeader(const FileBytes& file, const Elf64_Ehdr& header, uint64_t index,
+                       Elf64_Shdr& section) {
+  return file.Read(header.e_shoff + index * header.e_shentsize, sizeof section, &section);
+}
+
+// Whether the name at `offset` of the names section is `wanted`, read from the file.
+bool NameIs(const FileBytes& file, const Elf64_Shdr& names, uint32_t offset,
+            std::string_view wanted) {
+  char name[64];
+  if (wanted.size() + 1 > sizeof name || offset >= names.sh_size) return false;
+  const uint64_t length = std::min<uint64_t>(wanted.size() + 1, names.sh_size - offset);
+  if (!file.Read(names.sh_offset + offset, length, name)) return false;
+  return length == wanted.size() + 1 && name[wanted.size()] == '\0' &&
+         std::string_view(name, wanted.size()) == wanted;
+}
+
+// One header at a time, without allocating.
+std::optional<FileExtent> SectionExtent(const FileBytes& file, std::string_view section_name) {
+  Elf64_Ehdr header{};
+  if (!file.Read(0, sizeof header, &header) || !IsElf64LittleEndian(header)) return std::nullopt;
+  uint64_t count = 0;
+  uint32_t names_index = 0;
+  Elf64_Shdr names{};
+  if (!SectionTable(file, header, count, names_index) ||
+      !ReadSectionHeader(file, header, names_index, names) || names.sh_type == SHT_NOBITS ||
+      names.sh_offset > file.Size() || names.sh_size > file.Size() - names.sh_offset) {
+    return std::nullopt;
+  }
+  for (uint64_t i = 0; i < count; ++i) {
+    Elf64_Shdr section{};
+    if (!ReadSectionHeader(file, header, i, section)) return std::nullopt;
+    if (!NameIs(file, names, section.sh_name, section_name)) continue;
+    if (section.sh_type == SHT_NOBITS) return FileExtent{section.sh_offset, 0};
+    if (section.sh_offset > file.Size() || section.sh_size > file.Size() - section.sh_offset) {
+      return std::nullopt;
+    }
+    return FileExtent{section.sh_offset, section.sh_size};
+  }
+  return std::nullopt;
 }
 
 std::optional<ElfImage> FileImageOf(const FileBytes& file) {
@@ -168,21 +193,11 @@ std::optional<ElfImage> FileImageOf(const FileBytes& file) {
 }
 
 std::optional<std::string> FindSection(const FileBytes& file, std::string_view section_name) {
-  Elf64_Ehdr header{};
-  if (!file.Read(0, sizeof header, &header) || !IsElf64LittleEndian(header)) return std::nullopt;
-  uint32_t names_index = 0;
-  const auto sections = SectionHeaders(file, header, names_index);
-  if (!sections || names_index >= sections->size()) return std::nullopt;
-  const Elf64_Shdr& names_section = (*sections)[names_index];
-  if (names_section.sh_type == SHT_NOBITS) return std::nullopt;
-  const auto names = file.ReadBytes(names_section.sh_offset, names_section.sh_size);
-  if (!names) return std::nullopt;
-  for (const Elf64_Shdr& section : *sections) {
-    if (!NameIs(*names, section.sh_name, section_name)) continue;
-    if (section.sh_type == SHT_NOBITS) return std::string();
-    return file.ReadBytes(section.sh_offset, section.sh_size);
-  }
-  return std::nullopt;
+  const auto extent = SectionExtent(file, section_name);
+  if (!extent) return std::nullopt;
+  // A section without file contents (SHT_NOBITS) may name an offset past the file's end.
+  if (extent->size == 0) return std::string();
+  return file.ReadBytes(extent->offset, extent->size);
 }
 
 // Runs `read` on the file at `path` when it is a regular file.
@@ -240,6 +255,12 @@ std::string ExecutablePath() {
   // A program file replaced while it runs keeps its old name with this mark.
   if (path.ends_with(kDeletedSuffix)) path.resize(path.size() - kDeletedSuffix.size());
   return path;
+}
+
+std::optional<FileExtent> FindElfSection(int fd, std::string_view section_name) {
+  struct stat status {};
+  if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) return std::nullopt;
+  return SectionExtent(FileBytes(fd, static_cast<uint64_t>(status.st_size)), section_name);
 }
 
 std::optional<std::string> ReadElfSection(const std::string& path, std::string_view section_name) {

@@ -52,6 +52,15 @@ std::string ExecutablePath();
 // no such section. A section without file contents (SHT_NOBITS) reads as empty.
 std::optional<std::string> ReadElfSection(const std::string& path, std::string_view section_name);
 
+// Where the first section named `section_name` (at most 63 bytes) lies in the ELF file open
+// as `fd`: its offset and size; none as for ReadElfSection. It reads the file with pread, one
+// header at a time, and allocates nothing: safe inside a signal handler.
+struct FileExtent {
+  uint64_t offset = 0;
+  uint64_t size = 0;
+};
+std::optional<FileExtent> FindElfSection(int fd, std::string_view section_name);
+
 // The section of a loaded module's file. The executable is read through /proc/self/exe,
 // which stays the running program even when its path was replaced meanwhile; a module
 // without a path from the root has no file to read.

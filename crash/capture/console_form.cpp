@@ -3,6 +3,7 @@
 #include "crash/report/compose_bug_report.h"
 #include "platform/display_text.h"
 #include "platform/message_box.h"
+#include "platform/stream_descriptor_write.h"
 
 namespace userdb::crash {
 
@@ -26,10 +27,7 @@ UserDecision ConsoleForm::Show(CaughtException& exception) {
   } else {
     text += "\n" + FormattedExceptionMessage(exception.Facts().object);
   }
-  const std::string shown = platform::DisplayUtf8(text) + "\n";
-  std::fflush(out_);
-  std::fwrite(shown.data(), 1, shown.size(), out_);
-  std::fflush(out_);
+  platform::WriteToStreamDescriptor(out_, platform::DisplayUtf8(text) + "\n");
   return UserDecision::kNone;
 }
 

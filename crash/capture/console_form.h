@@ -1,5 +1,6 @@
 // The show step of a console program: the box's message and the complete report to standard
-// error (standard output carries the program's own output), nothing asked.
+// error (standard output carries the program's own output), nothing asked. The stream's lock
+// is waited for only a moment: the failed thread may hold it.
 #pragma once
 
 #include <cstdio>

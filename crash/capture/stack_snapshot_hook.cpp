@@ -11,21 +11,28 @@ StackRegions StackRegions::OfThisProcess() {
 }
 
 uintptr_t StackRegions::TopOf(uintptr_t stack_pointer, uintptr_t thread_control_block) const {
-  size_t low = 0, high = regions_.size();
+  return StackTopIn(regions_, stack_pointer, thread_control_block);
+}
+
+uintptr_t StackTopIn(std::span<const AddressRange> regions, uintptr_t stack_pointer,
+                     uintptr_t thread_control_block) {
+  size_t low = 0, high = regions.size();
   while (low < high) {  // the first region starting above the stack pointer
     const size_t middle = low + (high - low) / 2;
-    if (regions_[middle].start <= stack_pointer) {
+    if (regions[middle].start <= stack_pointer) {
       low = middle + 1;
     } else {
       high = middle;
     }
   }
-  if (low == 0 || stack_pointer >= regions_[low - 1].end) return 0;
-  uintptr_t top = regions_[low - 1].end;
+  if (low == 0 || stack_pointer >= regions[low - 1].end) return 0;
+  uintptr_t top = regions[low - 1].end;
   if (stack_pointer < thread_control_block && thread_control_block < top) {
     top = thread_control_block;
   }
-  if (top - stack_pointer > kMostStackBytes) top = stack_pointer + kMostStackBytes;
+  if (top - stack_pointer > StackRegions::kMostStackBytes) {
+    top = stack_pointer + StackRegions::kMostStackBytes;
+  }
   return top;
 }
 

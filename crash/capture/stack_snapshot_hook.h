@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "crash/stack/executable_ranges.h"
@@ -41,6 +42,11 @@ class StackRegions {
  private:
   std::vector<AddressRange> regions_;  // ascending
 };
+
+// StackRegions::TopOf over readable regions given in ascending order. Safe inside a signal
+// handler.
+uintptr_t StackTopIn(std::span<const AddressRange> regions, uintptr_t stack_pointer,
+                     uintptr_t thread_control_block);
 
 struct ThreadSnapshot {
   size_t count = 0;   // the snapshot's values, at the start of the room's items

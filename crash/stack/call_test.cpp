@@ -16,11 +16,17 @@ bool IsIndirectCallAt(const BytesBeforeAddress& bytes, size_t distance) {
 }  // namespace
 
 bool EndsWithCall(const BytesBeforeAddress& bytes) {
-  if (bytes[At(5)] == 0xE8) return true;
+  return CallLengthBefore(bytes) != 0;
+}
+
+size_t CallLengthBefore(const BytesBeforeAddress& bytes) {
+  if (bytes[At(5)] == 0xE8) return 5;
   for (size_t distance : {2, 3, 4, 6, 7}) {
-    if (IsIndirectCallAt(bytes, distance)) return true;
+    if (!IsIndirectCallAt(bytes, distance)) continue;
+    const uint8_t before = bytes[At(distance + 1)];
+    return (before & 0xF0) == 0x40 ? distance + 1 : distance;
   }
-  return false;
+  return 0;
 }
 
 bool IsAfterCall(const MemoryReader& memory, uintptr_t address) {

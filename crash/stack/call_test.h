@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 #include "crash/stack/memory_reader.h"
@@ -21,6 +22,10 @@ using BytesBeforeAddress = std::array<uint8_t, 8>;
 // The 7-byte far call (0x9A) of 32-bit code does not exist in 64-bit mode and is not tested.
 // Pure: safe inside a signal handler.
 bool EndsWithCall(const BytesBeforeAddress& bytes);
+
+// The length of the call instruction that the bytes end with, by the same forms, a REX
+// prefix in front of an indirect call included; 0 when they end with none. Pure.
+size_t CallLengthBefore(const BytesBeforeAddress& bytes);
 
 // IsAfterCall: the 8 bytes before the address read through `memory`; false when they cannot
 // be read. Safe inside a signal handler when `memory` is.

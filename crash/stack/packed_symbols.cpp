@@ -23,7 +23,6 @@ using detail::SymbolData;
 
 constexpr std::string_view kMagic = "VSYM";
 constexpr uint8_t kFormatVersion = 1;
-constexpr size_t kHeaderSize = 28;
 constexpr uint8_t kCodeFlag = 1;
 constexpr uint8_t kHasLinesFlag = 2;
 
@@ -147,12 +146,6 @@ class BodyReader {
     at_ += size;
     return true;
   }
-  bool Text(std::string& text) {
-    std::string_view view;
-    if (!Text(view)) return false;
-    text.assign(view);
-    return true;
-  }
   // A count of entries that need at least `entry_size` bytes each.
   bool Count(uint64_t& count, size_t entry_size) {
     return Number(count) && count <= Left() / entry_size;
@@ -171,56 +164,51 @@ bool Advance(uint64_t& previous, uint64_t delta) {
   return true;
 }
 
-bool ReadSegments(BodyReader& in, SymbolData& symbols) {
+bool WalkSegments(BodyReader& in, PackedBodyVisitor& visitor) {
   uint64_t unit_count = 0;
   if (!in.Count(unit_count, 1)) return false;
-  std::vector<std::string_view> units(unit_count);
-  for (std::string_view& unit : units) {
-    if (!in.Text(unit)) return false;
+  for (uint64_t i = 0; i < unit_count; ++i) {
+    std::string_view unit;
+    if (!in.Text(unit) || !visitor.Unit(unit)) return false;
   }
   uint64_t count = 0;
   if (!in.Count(count, 4)) return false;
-  symbols.segments.resize(count);
   uint64_t start = 0;
-  for (SegmentData& segment : symbols.segments) {
-    uint64_t delta = 0, unit = 0;
+  for (uint64_t i = 0; i < count; ++i) {
+    uint64_t delta = 0, length = 0, unit = 0;
     uint8_t flags = 0;
-    if (!in.Number(delta) || !Advance(start, delta) || !in.Number(segment.length) ||
-        !in.Number(unit) || unit >= units.size() || !in.Byte(flags)) {
+    if (!in.Number(delta) || !Advance(start, delta) || !in.Number(length) || !in.Number(unit) ||
+        unit >= unit_count || !in.Byte(flags) ||
+        !visitor.Segment(start, length, unit, (flags & kCodeFlag) != 0,
+                         (flags & kHasLinesFlag) != 0)) {
       return false;
     }
-    segment.start = start;
-    segment.unit = units[unit];
-    segment.code = (flags & kCodeFlag) != 0;
-    segment.has_lines = (flags & kHasLinesFlag) != 0;
   }
   return true;
 }
 
-bool ReadPublics(BodyReader& in, SymbolData& symbols) {
+bool WalkPublics(BodyReader& in, PackedBodyVisitor& visitor) {
   uint64_t count = 0;
   if (!in.Count(count, 3)) return false;
-  symbols.publics.resize(count);
   uint64_t address = 0;
-  for (PublicData& symbol : symbols.publics) {
+  for (uint64_t i = 0; i < count; ++i) {
     uint64_t delta = 0;
     uint8_t flags = 0;
-    if (!in.Number(delta) || !Advance(address, delta) || !in.Byte(flags) || !in.Text(symbol.name)) {
+    std::string_view name;
+    if (!in.Number(delta) || !Advance(address, delta) || !in.Byte(flags) || !in.Text(name) ||
+        !visitor.Public(address, (flags & kCodeFlag) != 0, name)) {
       return false;
     }
-    symbol.address = address;
-    symbol.code = (flags & kCodeFlag) != 0;
   }
   return true;
 }
 
-bool ReadLines(BodyReader& in, SymbolData& symbols) {
+bool WalkLines(BodyReader& in, PackedBodyVisitor& visitor) {
   uint64_t count = 0;
   if (!in.Count(count, 2)) return false;
-  symbols.lines.resize(count);
   uint64_t address = 0;
   int64_t line = 0;
-  for (LineData& entry : symbols.lines) {
+  for (uint64_t i = 0; i < count; ++i) {
     uint64_t delta = 0, zigzag = 0;
     if (!in.Number(delta) || !Advance(address, delta) || !in.Number(zigzag)) return false;
     const int64_t line_delta =
@@ -231,21 +219,36 @@ bool ReadLines(BodyReader& in, SymbolData& symbols) {
     }
     line += line_delta;
     if (line < 0 || line > static_cast<int64_t>(UINT32_MAX)) return false;
-    entry.address = address;
-    entry.line = static_cast<uint32_t>(line);
+    if (!visitor.Line(address, static_cast<uint32_t>(line))) return false;
   }
   return true;
 }
 
-std::optional<SymbolData> ReadBody(std::string_view body) {
-  BodyReader in(body);
-  SymbolData symbols;
-  if (!in.Text(symbols.build_id) || !in.Text(symbols.minimal_debug) || !ReadSegments(in, symbols) ||
-      !ReadPublics(in, symbols) || !ReadLines(in, symbols) || in.Left() != 0) {
-    return std::nullopt;
+// Builds the symbols of a body as it is walked.
+class SymbolDataBuilder final : public PackedBodyVisitor {
+ public:
+  bool Unit(std::string_view name) override {
+    units_.push_back(name);
+    return true;
   }
-  return symbols;
-}
+  bool Segment(uint64_t start, uint64_t length, uint64_t unit, bool code, bool has_lines) override {
+    symbols.segments.push_back({start, length, std::string(units_[unit]), code, has_lines});
+    return true;
+  }
+  bool Public(uint64_t address, bool code, std::string_view name) override {
+    symbols.publics.push_back({address, std::string(name), code});
+    return true;
+  }
+  bool Line(uint64_t address, uint32_t line) override {
+    symbols.lines.push_back({address, line});
+    return true;
+  }
+
+  SymbolData symbols;
+
+ private:
+  std::vector<std::string_view> units_;
+};
 
 uint32_t Get32(std::string_view bytes, size_t at) {
   uint32_t value = 0;
@@ -278,15 +281,15 @@ std::string PackSymbols(const SymbolData& symbols) {
 
 std::string detail::SealPackedBody(std::string_view inflated) {
   uLongf deflated_size = compressBound(static_cast<uLong>(inflated.size()));
-  std::string packed(kHeaderSize + deflated_size, '\0');
-  compress2(reinterpret_cast<Bytef*>(&packed[kHeaderSize]), &deflated_size,
+  std::string packed(kPackedHeaderSize + deflated_size, '\0');
+  compress2(reinterpret_cast<Bytef*>(&packed[kPackedHeaderSize]), &deflated_size,
             reinterpret_cast<const Bytef*>(inflated.data()), static_cast<uLong>(inflated.size()),
             Z_BEST_COMPRESSION);
-  packed.resize(kHeaderSize + deflated_size);
+  packed.resize(kPackedHeaderSize + deflated_size);
 
   // The seed comes from the contents, so that the same symbols always pack the same way.
   const uint64_t seed = Fnv1a64(inflated);
-  KeyStream(seed).Apply(&packed[kHeaderSize], deflated_size);
+  KeyStream(seed).Apply(&packed[kPackedHeaderSize], deflated_size);
   std::memcpy(&packed[0], kMagic.data(), kMagic.size());
   packed[4] = static_cast<char>(kFormatVersion);
   Put64(packed, 8, seed);
@@ -296,31 +299,67 @@ std::string detail::SealPackedBody(std::string_view inflated) {
   return packed;
 }
 
-std::optional<SymbolData> UnpackSymbols(std::string_view packed) {
-  if (packed.size() < kHeaderSize || packed.substr(0, 4) != kMagic ||
+bool WalkPackedBody(std::string_view inflated, PackedBodyVisitor& visitor, PackedBodyTexts* texts) {
+  BodyReader in(inflated);
+  std::string_view build_id, minimal_debug;
+  if (!in.Text(build_id) || !in.Text(minimal_debug) || !WalkSegments(in, visitor) ||
+      !WalkPublics(in, visitor) || !WalkLines(in, visitor) || in.Left() != 0) {
+    return false;
+  }
+  if (texts != nullptr) *texts = {build_id, minimal_debug};
+  return true;
+}
+
+std::optional<PackedHeader> ReadPackedHeader(std::string_view packed) {
+  if (packed.size() < kPackedHeaderSize || packed.substr(0, 4) != kMagic ||
       static_cast<uint8_t>(packed[4]) != kFormatVersion ||
       packed.substr(5, 3) != std::string_view("\0\0\0", 3)) {
     return std::nullopt;
   }
-  const uint32_t body_size = Get32(packed, 16);
-  const uint32_t inflated_size = Get32(packed, 20);
-  if (body_size != packed.size() - kHeaderSize || inflated_size == 0 ||
-      inflated_size > kMaxInflatedSize) {
+  PackedHeader header{Get64(packed, 8), Get32(packed, 16), Get32(packed, 20), Get32(packed, 24)};
+  if (header.body_size != packed.size() - kPackedHeaderSize || header.inflated_size == 0 ||
+      header.inflated_size > kMaxInflatedSize) {
     return std::nullopt;
   }
-  std::string body(packed.substr(kHeaderSize));
-  KeyStream(Get64(packed, 8)).Apply(body.data(), body.size());
+  return header;
+}
 
-  std::string inflated(inflated_size, '\0');
-  uLongf inflated_length = inflated_size;
-  uLong consumed = body.size();
-  if (uncompress2(reinterpret_cast<Bytef*>(inflated.data()), &inflated_length,
-                  reinterpret_cast<const Bytef*>(body.data()), &consumed) != Z_OK ||
-      inflated_length != inflated_size || consumed != body.size() ||
-      Crc32(inflated) != Get32(packed, 24)) {
-    return std::nullopt;
+bool InflatePackedInPlace(std::span<char> packed, std::span<char> inflated,
+                          const InflateMemory* memory) {
+  const auto header = ReadPackedHeader(std::string_view(packed.data(), packed.size()));
+  if (!header || inflated.size() != header->inflated_size) return false;
+  const std::span<char> body = packed.subspan(kPackedHeaderSize);
+  KeyStream(header->seed).Apply(body.data(), body.size());
+
+  z_stream stream{};
+  if (memory != nullptr) {
+    stream.zalloc = memory->allocate;
+    stream.zfree = memory->release;
+    stream.opaque = memory->opaque;
   }
-  return ReadBody(inflated);
+  if (inflateInit(&stream) != Z_OK) return false;
+  stream.next_in = reinterpret_cast<Bytef*>(body.data());
+  stream.avail_in = static_cast<uInt>(body.size());
+  stream.next_out = reinterpret_cast<Bytef*>(inflated.data());
+  stream.avail_out = static_cast<uInt>(inflated.size());
+  const int result = inflate(&stream, Z_FINISH);
+  const bool whole = result == Z_STREAM_END && stream.avail_in == 0 && stream.avail_out == 0;
+  inflateEnd(&stream);
+  return whole && Crc32(std::string_view(inflated.data(), inflated.size())) == header->crc;
+}
+
+std::optional<SymbolData> UnpackSymbols(std::string_view packed) {
+  const auto header = ReadPackedHeader(packed);
+  if (!header) return std::nullopt;
+  std::string deciphered(packed);
+  std::string inflated(header->inflated_size, '\0');
+  if (!InflatePackedInPlace(deciphered, inflated, nullptr)) return std::nullopt;
+  SymbolDataBuilder builder;
+  PackedBodyTexts texts;
+  if (!WalkPackedBody(inflated, builder, &texts)) return std::nullopt;
+  builder.symbols.build_id = texts.build_id;
+  builder.symbols.minimal_debug = texts.minimal_debug;
+  return std::move(builder.symbols);
 }
 
 }  // namespace userdb::crash

@@ -33,8 +33,9 @@ bool ParseHex(std::string_view text, uintptr_t& value) {
   return error == std::errc() && end == text.data() + text.size();
 }
 
-// "start-end perms ...": the range and whether it may be read; false for a line of another form.
-bool ParseLine(std::string_view line, uintptr_t& start, uintptr_t& end, bool& readable) {
+}  // namespace
+
+bool ParseMapsLine(std::string_view line, uintptr_t& start, uintptr_t& end, bool& readable) {
   const size_t dash = line.find('-');
   const size_t blank = line.find(' ');
   if (dash == std::string_view::npos || blank == std::string_view::npos || dash > blank ||
@@ -49,8 +50,6 @@ bool ParseLine(std::string_view line, uintptr_t& start, uintptr_t& end, bool& re
   return true;
 }
 
-}  // namespace
-
 ReadableMemoryMap ReadableMemoryMap::Take() {
   return Parse(ReadMapsFile());
 }
@@ -62,7 +61,7 @@ std::vector<AddressRange> ReadableMappings(std::string_view maps_text) {
     const size_t line_end = std::min(maps_text.find('\n'), maps_text.size());
     uintptr_t start = 0, end = 0;
     bool readable = false;
-    if (ParseLine(maps_text.substr(0, line_end), start, end, readable) && readable) {
+    if (ParseMapsLine(maps_text.substr(0, line_end), start, end, readable) && readable) {
       if (mappings.size() == mappings.capacity()) mappings.reserve(mappings.capacity() * 3 / 2);
       mappings.push_back({start, end});
     }

@@ -5,8 +5,8 @@
 // ("---") and the gaps between mappings are not. Memory unmapped after the map was taken is
 // still caught: the copy goes through the kernel, which refuses what is no longer there.
 //
-// Not for a signal handler (it reads a file and allocates); see memory_reader.h for the read
-// that is.
+// Not for a signal handler (it reads a file and allocates), except ParseMapsLine; see
+// memory_reader.h for the read that is.
 #pragma once
 
 #include <cstdint>
@@ -23,6 +23,10 @@ namespace userdb::crash {
 // ascending, as the kernel lists them: neighbours are not merged.
 std::vector<AddressRange> ReadableMappings();
 std::vector<AddressRange> ReadableMappings(std::string_view maps_text);
+
+// One line of a maps file, "start-end perms ...": the range and whether it may be read; false
+// for a line of another form. Safe inside a signal handler.
+bool ParseMapsLine(std::string_view line, uintptr_t& start, uintptr_t& end, bool& readable);
 
 class ReadableMemoryMap final : public MemoryReader {
  public:

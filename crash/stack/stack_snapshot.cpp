@@ -76,20 +76,17 @@ bool PassesCallTest(const ExecutableRanges& code, uintptr_t value, LoadedModule&
   return value > 7 && code.ReadBytesBefore(value, bytes, last) && EndsWithCall(bytes);
 }
 
-// The frame slots from the frame-pointer chain and the unwind tables, ascending.
-size_t CollectFrameSlots(const SnapshotRequest& request, uintptr_t bottom,
+}  // namespace
+
+size_t CollectFrameSlots(const UnwindRegisters& registers, uintptr_t bottom, uintptr_t top,
                          const MemoryReader& stack, std::span<uintptr_t> room) {
-  UnwindRegisters start = request.registers;
+  UnwindRegisters start = registers;
   start.Set(kDwarfRsp, bottom);
-  const size_t unwound =
-      CollectUnwindSlots(stack, start, bottom, request.top, room.data(), room.size());
-  const size_t chained =
-      CollectFramePointerSlots(stack, request.registers.value[kDwarfRbp], bottom, request.top,
-                               room.data() + unwound, room.size() - unwound);
+  const size_t unwound = CollectUnwindSlots(stack, start, bottom, top, room.data(), room.size());
+  const size_t chained = CollectFramePointerSlots(stack, registers.value[kDwarfRbp], bottom, top,
+                                                  room.data() + unwound, room.size() - unwound);
   return MergeFrameSlots(room.data(), unwound, chained);
 }
-
-}  // namespace
 
 UnwindRegisters RegistersOf(const ucontext_t& context) {
   return RegistersOf(std::span<const greg_t, NGREG>(context.uc_mcontext.gregs));
@@ -116,7 +113,8 @@ TDAPreStackItem SnapshotStack(const SnapshotRequest& request, const ExecutableRa
     return {};
   }
   const ConfirmedStackReader stack(bottom, top, request.saved);
-  const size_t frame_count = CollectFrameSlots(request, bottom, stack, room.frame_slots);
+  const size_t frame_count =
+      CollectFrameSlots(request.registers, bottom, top, stack, room.frame_slots);
   const uintptr_t* frame_slots = room.frame_slots.data();
   const uintptr_t current = request.registers.value[kDwarfReturnAddress];
 

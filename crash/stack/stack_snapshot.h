@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "crash/stack/executable_ranges.h"
+#include "crash/stack/memory_reader.h"
 #include "crash/stack/unwind_rules.h"
 
 namespace userdb::crash {
@@ -63,6 +64,12 @@ struct SnapshotRoom {
 UnwindRegisters RegistersOf(const ucontext_t& context);
 // The same from the general registers of such a context (REG_RIP and the others).
 UnwindRegisters RegistersOf(std::span<const greg_t, NGREG> general);
+
+// The frame slots of the stack from `bottom` (the stack pointer) up to `top`, ascending: the
+// return-address slots that the unwind tables lead to from the registers, and beyond where
+// they end, those of the frame-pointer chain (frame_slots.h). At most the room's size.
+size_t CollectFrameSlots(const UnwindRegisters& registers, uintptr_t bottom, uintptr_t top,
+                         const MemoryReader& stack, std::span<uintptr_t> room);
 
 // SnapshotStack. The stack from bottom to top must belong to the calling thread (it is read in
 // place once the kernel has confirmed that all of it is readable), unless it was saved. The slots

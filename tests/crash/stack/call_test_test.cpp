@@ -21,36 +21,40 @@ BytesBeforeAddress Ending(std::initializer_list<uint8_t> instruction) {
 struct CallForm {
   const char* name;
   BytesBeforeAddress bytes;
-  bool is_call;
+  size_t call_length;  // 0: no call
 };
 
 class CallFormTest : public ::testing::TestWithParam<CallForm> {};
 
 TEST_P(CallFormTest, TellsCallsFromOtherInstructions) {
-  EXPECT_EQ(EndsWithCall(GetParam().bytes), GetParam().is_call) << GetParam().name;
+  EXPECT_EQ(EndsWithCall(GetParam().bytes), GetParam().call_length != 0) << GetParam().name;
+}
+
+TEST_P(CallFormTest, TellsWhereTheCallStarts) {
+  EXPECT_EQ(CallLengthBefore(GetParam().bytes), GetParam().call_length) << GetParam().name;
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Forms, CallFormTest,
     ::testing::Values(
-        CallForm{"call rel32", Ending({0xE8, 0x10, 0x20, 0x00, 0x00}), true},
-        CallForm{"call rax", Ending({0xFF, 0xD0}), true},
-        CallForm{"call r11 (REX)", Ending({0x41, 0xFF, 0xD3}), true},
-        CallForm{"call [rax]", Ending({0xFF, 0x10}), true},
-        CallForm{"call [rax+8]", Ending({0xFF, 0x50, 0x08}), true},
-        CallForm{"call [rsp+8] (SIB)", Ending({0xFF, 0x54, 0x24, 0x08}), true},
-        CallForm{"call [rip+disp32]", Ending({0xFF, 0x15, 0x00, 0x10, 0x00, 0x00}), true},
-        CallForm{"call [rax+disp32]", Ending({0xFF, 0x90, 0x00, 0x01, 0x00, 0x00}), true},
+        CallForm{"call rel32", Ending({0xE8, 0x10, 0x20, 0x00, 0x00}), 5},
+        CallForm{"call rax", Ending({0xFF, 0xD0}), 2},
+        CallForm{"call r11 (REX)", Ending({0x41, 0xFF, 0xD3}), 3},
+        CallForm{"call [rax]", Ending({0xFF, 0x10}), 2},
+        CallForm{"call [rax+8]", Ending({0xFF, 0x50, 0x08}), 3},
+        CallForm{"call [rsp+8] (SIB)", Ending({0xFF, 0x54, 0x24, 0x08}), 4},
+        CallForm{"call [rip+disp32]", Ending({0xFF, 0x15, 0x00, 0x10, 0x00, 0x00}), 6},
+        CallForm{"call [rax+disp32]", Ending({0xFF, 0x90, 0x00, 0x01, 0x00, 0x00}), 6},
         CallForm{"call [r12+disp32] (REX, SIB)",
-                 Ending({0x41, 0xFF, 0x94, 0x24, 0x00, 0x01, 0x00, 0x00}), true},
-        CallForm{"far call [rax] (register field 3)", Ending({0xFF, 0x18}), true},
-        CallForm{"jmp rax", Ending({0xFF, 0xE0}), false},
-        CallForm{"jmp [rax]", Ending({0xFF, 0x20}), false},
-        CallForm{"push [rax]", Ending({0xFF, 0x30}), false},
-        CallForm{"jmp rel32", Ending({0xE9, 0x10, 0x20, 0x00, 0x00}), false},
+                 Ending({0x41, 0xFF, 0x94, 0x24, 0x00, 0x01, 0x00, 0x00}), 8},
+        CallForm{"far call [rax] (register field 3)", Ending({0xFF, 0x18}), 2},
+        CallForm{"jmp rax", Ending({0xFF, 0xE0}), 0},
+        CallForm{"jmp [rax]", Ending({0xFF, 0x20}), 0},
+        CallForm{"push [rax]", Ending({0xFF, 0x30}), 0},
+        CallForm{"jmp rel32", Ending({0xE9, 0x10, 0x20, 0x00, 0x00}), 0},
         CallForm{"far call ptr16:32 (none in 64-bit code)",
-                 Ending({0x9A, 0x00, 0x10, 0x00, 0x00, 0x08, 0x00}), false},
-        CallForm{"ret", Ending({0xC3}), false}));
+                 Ending({0x9A, 0x00, 0x10, 0x00, 0x00, 0x08, 0x00}), 0},
+        CallForm{"ret", Ending({0xC3}), 0}));
 
 TEST(IsAfterCallTest, AReturnAddressOfRealCodeFollowsACall) {
   stacktest::Outer();
