@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <exception>
+#include <thread>
 
 #include "crash/capture/alternate_signal_stack.h"
 #include "crash/capture/capture_channel.h"
@@ -22,6 +23,8 @@
 #include "crash/capture/thread_top.h"
 #include "crash/capture/throw_record.h"
 #include "crash/report/compose_bug_report.h"
+#include "crash/report/header_sources.h"
+#include "crash/report/report_header_builder.h"
 #include "platform/module_section.h"
 
 namespace userdb::crash {
@@ -61,7 +64,31 @@ struct CrashReporter::Capture {
     watchdog.reset();
     std::set_terminate(previous_terminate);
   }
+
+  // Waits while other threads' failures are being handled, as long as the handling makes
+  // progress: the process must not end as if it had succeeded while a failure is handled. The
+  // handling of a fatal signal ends the process itself; when it has not within the limit, the
+  // process ends by that signal (a failure of another kind: with the close's exit code).
+  void AwaitHandlings();
 };
+
+void CrashReporter::Capture::AwaitHandlings() {
+  // Beyond the signal handler's own limit, after which it saves what it can and ends.
+  const auto limit = FatalSignalCapture::kNoProgressLimit + std::chrono::seconds(10);
+  uint64_t progress = channel.Progress();
+  auto last_progress = std::chrono::steady_clock::now();
+  while (channel.InFlight() > 0 || signals.FirstCaughtSignal() != 0) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    const auto now = std::chrono::steady_clock::now();
+    if (channel.Progress() != progress) {
+      progress = channel.Progress();
+      last_progress = now;
+    } else if (now - last_progress >= limit) {
+      if (const int signal = signals.FirstCaughtSignal()) EndWithSignal(signal);
+      EndProcessAtOnce(1);
+    }
+  }
+}
 
 CrashReporter::Capture::Capture(CrashReporter& owner, ProgramForm /*form*/)
     : reporter(owner),
@@ -74,7 +101,7 @@ CrashReporter::Capture::Capture(CrashReporter& owner, ProgramForm /*form*/)
       capture(
           channel, owner.threads_.MainThread(), [this] { reserve.Release(); },
           [this] { reserve.Take(); }, [] { EndProcessAtOnce(1); }),
-      signals(channel, emergency),
+      signals(channel, emergency, *owner.faults_),
       thread_top(&CrashReporter::OnThreadFailure),
       previous_terminate(std::set_terminate(&CrashReporter::OnTerminate)),
       handling(HandlingParts{
@@ -92,6 +119,18 @@ CrashReporter::Capture::Capture(CrashReporter& owner, ProgramForm /*form*/)
              [this](const CaptureRequest& request) { handling.Handle(request); }) {
   capture.SetHandlingThread(thread.Id());
   signals.SetHandlingThread(thread.Id());
+  emergency.SetHandlingThread(thread.Id());
+  EmergencyPreparation preparation;
+  preparation.main_thread = owner.threads_.MainThread();
+  preparation.headers_built = &owner.headers_built_;
+  preparation.compiler = CompilerText();
+  preparation.reporter_version = std::string(kQuorvexVersion);
+  if (const std::shared_ptr<ModuleSettings> main = owner.settings_.MainSettings()) {
+    preparation.version = main->Origin().executable_file_version;
+    const std::vector<std::string> paths = report_file.AutomaticPaths(*main);
+    if (!paths.empty()) preparation.report_file = paths.front();
+  }
+  emergency.Prepare(std::move(preparation));
 }
 
 CrashReporter::CrashReporter(ProgramForm form, SymbolSourceOptions symbol_sources)
@@ -115,6 +154,7 @@ CrashReporter::CrashReporter(ProgramForm form, SymbolSourceOptions symbol_source
       trace_requests_(*this, threads_) {
   services_.threads = &threads_;
   services_.thread_states = &thread_states_;
+  services_.faults = faults_.get();
   services_.symbols = &symbols_;
   services_.tracer = &stack_tracer_;
   services_.disassembler = &disassembler_;
@@ -144,6 +184,7 @@ void CrashReporter::CheckIntegrity() {
 }
 
 CrashReporter::~CrashReporter() {
+  if (capture_) capture_->AwaitHandlings();
   capture_.reset();
   installed_reporter.store(nullptr);
 }

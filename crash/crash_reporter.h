@@ -39,6 +39,7 @@
 #include "crash/capture/exception_handlers.h"
 #include "crash/capture/exception_presenter.h"
 #include "crash/capture/exception_times.h"
+#include "crash/capture/fault_registry.h"
 #include "crash/capture/main_thread_calls.h"
 #include "crash/capture/thread_creation_capture.h"
 #include "crash/capture/thread_registry.h"
@@ -157,6 +158,9 @@ class CrashReporter : public TraceTarget {
   ThreadRegistry threads_;
   ThreadCreationCapture creation_capture_;
   ThreadStateCollector thread_states_;
+  // Not in this object, which lives on the main thread's stack: a copy of a fault's registers
+  // there would stand in that stack's trace as a return address.
+  const std::unique_ptr<FaultRegistry> faults_ = std::make_unique<FaultRegistry>();
   ReportPlugins plugins_;
   ThreadStackTracer stack_tracer_;
   FunctionDisassembler disassembler_;

@@ -64,6 +64,17 @@ bool CaptureChannel::Receive(CaptureRequest& request) {
   }
 }
 
+bool CaptureChannel::TryReceive(CaptureRequest& request) {
+  pollfd waiting{read_end_.Get(), POLLIN, 0};
+  return poll(&waiting, 1, 0) > 0 && Receive(request);
+}
+
+int CaptureChannel::InFlight() const {
+  int busy = 0;
+  for (const std::atomic<bool>& slot : slot_busy_) busy += slot.load() ? 1 : 0;
+  return busy;
+}
+
 void CaptureChannel::Answer(int slot) {
   if (slot < 0 || slot >= kSlots) return;
   const uint64_t one = 1;

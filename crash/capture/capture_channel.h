@@ -3,7 +3,7 @@
 // request has a completion slot (an eventfd, made beforehand) that the handling thread sets
 // when it is done with it, and on which the raising thread waits.
 //
-// Submit, SlotFd, Release and Progress are async-signal-safe; the rest is not.
+// Submit, SlotFd, Release, InFlight and Progress are async-signal-safe; the rest is not.
 #pragma once
 
 #include <array>
@@ -35,6 +35,8 @@ class CaptureChannel {
 
   // For the handling thread: waits for the next request; false when the channel ends.
   bool Receive(CaptureRequest& request);
+  // The same without waiting: false at once when no request is there.
+  bool TryReceive(CaptureRequest& request);
   void Answer(int slot);
   // Ends the handling thread's Receive (a request without a slot).
   void End();
@@ -43,6 +45,10 @@ class CaptureChannel {
   // handler watches the count.
   void NoteProgress() { progress_.fetch_add(1, std::memory_order_relaxed); }
   uint64_t Progress() const { return progress_.load(std::memory_order_relaxed); }
+
+  // The requests submitted whose threads have not released them: failures being handled or
+  // waiting for it.
+  int InFlight() const;
 
  private:
   platform::UniqueFd read_end_;

@@ -20,7 +20,8 @@ namespace userdb::crash {
 
 namespace {
 
-constexpr uint64_t kMemoryFaultWriteFlag = 2;  // in the page fault's error code
+constexpr int kCloseExitCode = 1;
+constexpr int kRestartExitCode = 2;
 
 // The automatic actions, once the report is complete: send, and the clipboard.
 class AutomaticActionsCallback : public ReportCallback {
@@ -39,12 +40,14 @@ class AutomaticActionsCallback : public ReportCallback {
 // Keeps the emergency copy of the report, and tells that the handling goes on.
 class ReportFollower : public ReportCallback {
  public:
-  explicit ReportFollower(std::function<void(const std::string&)> follow)
+  explicit ReportFollower(std::function<void(bool, const std::string&)> follow)
       : follow_(std::move(follow)) {}
-  void ReportChanged(bool, const std::string& text, CaughtException&) override { follow_(text); }
+  void ReportChanged(bool complete, const std::string& text, CaughtException&) override {
+    follow_(complete, text);
+  }
 
  private:
-  std::function<void(const std::string&)> follow_;
+  std::function<void(bool, const std::string&)> follow_;
 };
 
 std::string ModuleFileName(uintptr_t address) {
@@ -76,7 +79,7 @@ void ExceptionHandling::Handle(const CaptureRequest& request) {
     // The sequence ends; the request is answered all the same.
   }
   parts_.presenter.Finish();
-  parts_.emergency.Update({}, {});
+  parts_.emergency.Update({}, {}, false);
   if (parts_.signals != nullptr) parts_.signals->SetSignalInHandling(0);
 }
 
@@ -97,14 +100,14 @@ std::shared_ptr<CaughtException> ExceptionHandling::MakeException(const CaptureR
     facts.raise_stack = details->raise_stack;
   }
   if (request.signal != 0) {
-    SignalFacts signal;
+    const std::string module = ModuleFileName(request.address);
+    SignalMessageFacts signal;
     signal.signal = request.signal;
     signal.code = request.signal_code;
     signal.address = request.address;
     signal.fault_address = request.fault_address;
-    signal.write =
-        (static_cast<uint64_t>(request.context.registers[REG_ERR]) & kMemoryFaultWriteFlag) != 0;
-    signal.module = ModuleFileName(request.address);
+    signal.write = FaultedOnWriting(request.context.registers[REG_ERR]);
+    signal.module = module;
     facts.object = SignalExceptionObject(signal);
   }
   const void* address = reinterpret_cast<const void*>(request.address);
@@ -138,8 +141,8 @@ void ExceptionHandling::Run(const CaptureRequest& request, const ExceptionDetail
   parts_.channel.NoteProgress();
 
   state.phase = 2;
-  ReportFollower follower([this, &exception](const std::string& text) {
-    KeepEmergencyReport(*exception, text);
+  ReportFollower follower([this, &exception](bool complete, const std::string& text) {
+    KeepEmergencyReport(*exception, complete, text);
     parts_.channel.NoteProgress();
   });
   if (!handled) {
@@ -231,17 +234,40 @@ void ExceptionHandling::Decide(const std::shared_ptr<CaughtException>& exception
 void ExceptionHandling::Close(const std::shared_ptr<CaughtException>& exception) {
   if (parts_.handlers.FireAction(HandlerAction::kClose, *exception)) return;
   RunAutomaticActions(exception, true);
-  parts_.presenter.Finish();
-  parts_.ending.end_process(1);
+  EndProgram({kCloseExitCode, false});
 }
 
 void ExceptionHandling::Restart(const std::shared_ptr<CaughtException>& exception) {
   if (parts_.handlers.FireAction(HandlerAction::kRestart, *exception)) return;
   RunAutomaticActions(exception, true);
+  EndProgram({kRestartExitCode, true});
+}
+
+void ExceptionHandling::EndProgram(Ending ending) {
+  if (ending_) {
+    // A failure handled on the way out decided again: its decision is the one carried out.
+    *ending_ = ending;
+    return;
+  }
+  ending_ = ending;
+  // Failures that other threads raised meanwhile (two threads that faulted at once, a fault
+  // while this one was handled) each get their own report before the process ends. Their
+  // threads are not answered: they wait until the end, as a fatal signal's thread must.
+  const int signal = parts_.signals != nullptr ? parts_.signals->SignalInHandling() : 0;
+  CaptureRequest queued;
+  for (int handled = 0; handled < CaptureChannel::kSlots && parts_.channel.TryReceive(queued);
+       ++handled) {
+    Handle(queued);
+    if (parts_.signals != nullptr) parts_.signals->SetSignalInHandling(signal);
+  }
   parts_.presenter.Finish();
+  const Ending decided = *ending_;
+  ending_.reset();
   // When the new instance cannot be started, this one ends all the same.
-  RestartProgram(parts_.ending.executable, parts_.ending.command_line, parts_.times.Get());
-  parts_.ending.end_process(2);
+  if (decided.restart) {
+    RestartProgram(parts_.ending.executable, parts_.ending.command_line, parts_.times.Get());
+  }
+  parts_.ending.end_process(decided.exit_code);
 }
 
 void ExceptionHandling::RunAutomaticActions(const std::shared_ptr<CaughtException>& exception,
@@ -316,9 +342,10 @@ void ExceptionHandling::TellBoxNotShown(const std::shared_ptr<CaughtException>& 
   }
 }
 
-void ExceptionHandling::KeepEmergencyReport(CaughtException& exception, const std::string& text) {
+void ExceptionHandling::KeepEmergencyReport(CaughtException& exception, bool complete,
+                                            const std::string& text) {
   const std::vector<std::string> paths = parts_.report_file.AutomaticPaths(exception.Settings());
-  parts_.emergency.Update(paths.empty() ? std::string() : paths.front(), text);
+  parts_.emergency.Update(paths.empty() ? std::string() : paths.front(), text, complete);
 }
 
 }  // namespace userdb::crash

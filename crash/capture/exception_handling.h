@@ -70,6 +70,12 @@ class ExceptionHandling {
   void Restart(const std::shared_ptr<CaughtException>& exception);
 
  private:
+  struct Ending {
+    int exit_code;
+    bool restart;
+  };
+  // Carries out a close or a restart once the failures queued behind this one are handled.
+  void EndProgram(Ending ending);
   void Run(const CaptureRequest& request, const ExceptionDetails* details);
   std::shared_ptr<CaughtException> MakeException(const CaptureRequest& request,
                                                  const ExceptionDetails* details);
@@ -79,7 +85,7 @@ class ExceptionHandling {
   void RunAutomaticActions(const std::shared_ptr<CaughtException>& exception, bool waiting);
   void SendAutomatically(const std::shared_ptr<CaughtException>& exception,
                          const std::string& report);
-  void KeepEmergencyReport(CaughtException& exception, const std::string& text);
+  void KeepEmergencyReport(CaughtException& exception, bool complete, const std::string& text);
   // When the box was to be shown but was not, the report is saved and the user told so.
   void TellBoxNotShown(const std::shared_ptr<CaughtException>& exception);
   // Keeps a send for close and restart to wait for.
@@ -90,6 +96,7 @@ class ExceptionHandling {
   std::vector<SendHandle> sends_;
   FormCache form_cache_;  // what the assistants' pages were filled with, for the next ones
   std::optional<ScreenImage> screenshot_;
+  std::optional<Ending> ending_;  // while the program ends
 };
 
 // Ends the process with `exit_code` at once; what the program printed on standard output

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <thread>
 
+#include "crash/capture/fatal_signals.h"
 #include "crash/capture/thread_registry.h"
 #include "platform/signal_action.h"
 
@@ -37,7 +38,7 @@ void OnThreadStateSignal(int /*signal*/, siginfo_t* info, void* context) {
   const int saved_errno = errno;
   handlers_running.fetch_add(1);
   ThreadStateCollector* const collector = installed_collector.load();
-  if (collector != nullptr && info->si_code == SI_QUEUE && info->si_pid == getpid()) {
+  if (collector != nullptr && platform::QueuedByThisProcess(*info)) {
     collector->Answer(reinterpret_cast<uintptr_t>(info->si_value.sival_ptr),
                       *static_cast<const ucontext_t*>(context));
   }
@@ -46,14 +47,7 @@ void OnThreadStateSignal(int /*signal*/, siginfo_t* info, void* context) {
 }
 
 bool SendRequest(pid_t thread, uintptr_t request) {
-  siginfo_t info;
-  std::memset(&info, 0, sizeof info);
-  info.si_signo = ThreadStateSignal();
-  info.si_code = SI_QUEUE;
-  info.si_pid = getpid();
-  info.si_uid = getuid();
-  info.si_value.sival_ptr = reinterpret_cast<void*>(request);
-  return syscall(SYS_rt_tgsigqueueinfo, getpid(), thread, ThreadStateSignal(), &info) == 0;
+  return platform::QueueSignalToThread(thread, ThreadStateSignal(), request);
 }
 
 }  // namespace
@@ -61,6 +55,7 @@ bool SendRequest(pid_t thread, uintptr_t request) {
 struct ThreadStateCollector::Slot {
   std::atomic<uint64_t> state{0};
   bool retired = false;
+  bool faulted = false;
   ProcessorContext context;
   // The room of its snapshots, made before its first request and kept.
   std::unique_ptr<TPreStackItem[]> items;
@@ -121,10 +116,15 @@ void ThreadStateCollector::Answer(uintptr_t request, const ucontext_t& context) 
   Slot& slot = slots_[index];
   uint64_t expected = ticket << 2 | kAsked;
   if (!slot.state.compare_exchange_strong(expected, ticket << 2 | kWriting)) return;
-  slot.context = ProcessorContext::Of(context);
+  // A thread waiting in its fault's handling (on its alternate stack) left its own stack as it
+  // was at the fault.
+  const ucontext_t* const fault = FaultContextOfThisThread();
+  const ucontext_t& where = fault != nullptr ? *fault : context;
+  slot.faulted = fault != nullptr;
+  slot.context = ProcessorContext::Of(where);
   slot.snapshot = {};
   if (slot.regions != nullptr) {
-    slot.snapshot = SnapshotThreadStack(context, *code_, *slot.regions,
+    slot.snapshot = SnapshotThreadStack(where, *code_, *slot.regions,
                                         {std::span(slot.items.get(), kSnapshotItems),
                                          std::span(slot.frame_slots.get(), kSnapshotFrameSlots)});
   }
@@ -189,6 +189,7 @@ std::vector<ThreadState> ThreadStateCollector::Collect(std::span<const pid_t> th
       continue;
     }
     states[i].answered = true;
+    states[i].faulted = slot.faulted;
     states[i].context = slot.context;
     states[i].stack_snapshot.assign(slot.items.get(), slot.items.get() + slot.snapshot.count);
     states[i].stack_top = slot.snapshot.top;

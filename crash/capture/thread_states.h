@@ -1,7 +1,8 @@
 // Every thread's registers at one moment, collected without stopping the process for long:
 // each thread is sent a real-time signal whose handler records its processor context (and,
 // through the stack snapshot hook, its stack) and returns. A thread that does not answer in
-// time (it blocks the signal, or it is stopped) stays unanswered.
+// time (it blocks the signal, or it is stopped) stays unanswered. A thread that is handling
+// a fatal signal of its own answers with its registers at the fault and the stack from there.
 //
 // The collector installs its signal handler while it lives (the process has one, owned by the
 // crash-reporter object); while it is gone the signal is ignored, so that an answer that comes
@@ -30,6 +31,9 @@ inline constexpr int kThreadStateSignalOffset = 4;
 struct ThreadState {
   pid_t id = 0;
   bool answered = false;
+  // It answered from the handling of a fatal signal: the context and the snapshot are those
+  // of its fault.
+  bool faulted = false;
   ProcessorContext context;  // when answered
   // The thread's stack snapshot, in scan order, and the top of the stack it was taken up to
   // (0 when none was taken).

@@ -17,8 +17,6 @@ namespace userdb::crash {
 
 namespace {
 
-constexpr std::string_view kQuorvexVersion = "3.0e";
-
 // A value that fails to come leaves its line out, nothing more.
 std::string Safely(const std::function<std::string()>& value) {
   try {

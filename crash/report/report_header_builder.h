@@ -11,6 +11,8 @@ namespace userdb::crash {
 inline constexpr std::string_view kCpuRegistersTitle = "cpu registers";
 inline constexpr std::string_view kStackDumpTitle = "stack dump";
 inline constexpr std::string_view kDisassemblingTitle = "disassembling";
+// The header's "Quorvex version".
+inline constexpr std::string_view kQuorvexVersion = "3.0e";
 
 // "ShowRelAddrs", "ShowRelLines" and "HideUglyItems" of the settings.
 StackTextOptions StackOptionsOf(const SettingsView& settings);

@@ -1,6 +1,7 @@
 #include <exception>
 #include <memory>
 
+#include "crash/capture/fault_registry.h"
 #include "crash/capture/thread_registry.h"
 #include "crash/capture/thread_states.h"
 #include "crash/report/code_location.h"
@@ -88,6 +89,23 @@ ThreadStackEntry EntryOf(const CaughtException& exception, const ThreadState& st
     entry.frame_pointer = state.context.FramePointer();
     entry.snapshot_taken = state.stack_top != 0;
     entry.stack_snapshot = state.stack_snapshot;
+  }
+  const FaultRegistry* faults = exception.Services()->faults;
+  if (const auto fault = faults != nullptr && !entry.exception_thread ? faults->ContextOf(state.id)
+                                                                      : std::nullopt) {
+    // Another thread that faulted, waiting in its own handling: shown where it faulted, its
+    // stack traced from there as the exception thread's is, and read in place when its
+    // answer did not bring it (the stack stays as it was).
+    entry.accessible = true;
+    entry.external_exception = true;
+    entry.context = *fault;
+    entry.address = fault->InstructionPointer();
+    entry.stack_pointer = fault->StackPointer();
+    entry.frame_pointer = fault->FramePointer();
+    if (!state.faulted) {
+      entry.snapshot_taken = false;
+      entry.stack_snapshot.clear();
+    }
   }
   if (entry.exception_thread && facts.context) {
     // The thread waits in the capture now (a signal's on its alternate stack): its stack

@@ -1,7 +1,7 @@
 // What the composition of bug reports uses of the crash reporter: the thread registry, the
-// collection of thread states, the symbol lookup, the seams to stack tracing and the
-// disassembler, the plug-ins, the start time and the count of headers built. The
-// crash-reporter object owns all of them; a report is composed only while it lives.
+// collection of thread states, the threads' faults being handled, the symbol lookup, the seams to
+// stack tracing and the disassembler, the plug-ins, the start time and the count of headers built.
+// The crash-reporter object owns all of them; a report is composed only while it lives.
 #pragma once
 
 #include <atomic>
@@ -12,6 +12,7 @@ namespace userdb::crash {
 
 class ThreadRegistry;
 class ThreadStateCollector;
+class FaultRegistry;
 class SymbolLookup;
 class StackTracer;
 class Disassembler;
@@ -20,6 +21,7 @@ class ReportPlugins;
 struct ReportServices {
   ThreadRegistry* threads = nullptr;
   ThreadStateCollector* thread_states = nullptr;
+  const FaultRegistry* faults = nullptr;  // none: no thread's fault is known but the exception's
   SymbolLookup* symbols = nullptr;
   StackTracer* tracer = nullptr;
   Disassembler* disassembler = nullptr;  // none: no "disassembling" section

@@ -27,9 +27,11 @@ struct ThreadStackEntry {
   pid_t thread_id = 0;
   std::string title;  // the section's title
   bool exception_thread = false;
-  bool external_exception = false;  // the exception thread's exception came from the processor
-  bool accessible = false;          // its registers could be read; only then is it traced
-  uintptr_t address = 0;            // its current instruction, or the exception address
+  // The thread's exception came from the processor: the exception thread's, or the fault of
+  // another thread that is being handled at the same time.
+  bool external_exception = false;
+  bool accessible = false;  // its registers could be read; only then is it traced
+  uintptr_t address = 0;    // its current instruction, or the exception address
   uintptr_t stack_pointer = 0;
   uintptr_t frame_pointer = 0;
   uintptr_t stack_start = 0;  // the memory region holding its stack pointer

@@ -57,7 +57,7 @@ TracedStack ThreadStackTracer::TraceStack(const ThreadStackEntry& thread,
     const TDAPreStackItem snapshot{thread.stack_snapshot};
     TraceRequest request;
     request.current_address = thread.address;
-    request.is_exception = thread.exception_thread;
+    request.is_exception = thread.exception_thread || thread.external_exception;
     request.external_exception = thread.external_exception;
     request.top = thread.stack_end;
     request.bottom = thread.stack_pointer;

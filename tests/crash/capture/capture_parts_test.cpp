@@ -82,7 +82,7 @@ TEST(ExceptionTimes, KeepsTheNewestTenNewestFirst) {
 
 TEST(SignalException, NamesTheFaultInGermanWithSixteenDigitAddresses) {
   struct Case {
-    SignalFacts facts;
+    SignalMessageFacts facts;
     std::string class_name;
     std::string message;
   };

@@ -16,15 +16,26 @@
 //   freeze           the opening thread sleeps for USERDB_TEST_FREEZE_SECONDS (default 5)
 //   handler-fault    the crash reporter's handling faults (its host name look-up), then fpe
 //   handler-hang     the crash reporter's handling blocks (writing to standard error), then segv
+//   locked-allocator the opening thread faults inside malloc while it holds the allocator's lock
+//                    (the hook is the process's allocator: every later allocation waits on it)
+//   locked-loader    the opening thread faults inside a dl_iterate_phdr callback (the loader's
+//                    lock held)
+//   locked-stderr    the opening thread faults while it holds standard error's lock (as in the
+//                    middle of a printf)
+//   worker-locked-*  the same in a thread of its own, while the opening goes on
+//   two-faults       two threads fault at the same moment, in two places (segv and fpe)
+//   late-fault       a thread faults (segv), a second one 50 ms later (fpe)
 //
 // With USERDB_TEST_HOLD_END naming a file, the program's end (_exit) waits until that file
 // exists (at most 60 seconds), so that a test sees what goes on while the program ends.
 #include <dlfcn.h>
 #include <errno.h>
 #include <fcntl.h>
+#include <link.h>
 #include <pthread.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdarg>
 #include <cstdio>
@@ -90,6 +101,149 @@ void* ThrowingWorker(void*) {
 void* FaultingWorker(void*) {
   WriteThroughNull();
   return nullptr;
+}
+
+// --- The allocator: the hook stands in front of the C library's, so that a fault can happen
+// inside it with its lock held, as a fault in a corrupted heap does.
+
+using Malloc = void* (*)(size_t);
+using Free = void (*)(void*);
+using Calloc = void* (*)(size_t, size_t);
+using Realloc = void* (*)(void*, size_t);
+using Memalign = void* (*)(size_t, size_t);
+using PosixMemalign = int (*)(void**, size_t, size_t);
+
+struct Allocator {
+  Malloc malloc;
+  Free free;
+  Calloc calloc;
+  Realloc realloc;
+  Memalign memalign;
+  Memalign aligned_alloc;
+  PosixMemalign posix_memalign;
+};
+
+// What dlsym allocates while the real functions are looked up.
+alignas(16) char early_room[64 * 1024];
+std::atomic<size_t> early_used{0};
+__attribute__((tls_model("initial-exec"))) thread_local bool looking_up = false;
+
+void* EarlyAllocation(size_t size) {
+  const size_t at = early_used.fetch_add((size + 15) & ~size_t{15});
+  return at + size <= sizeof early_room ? early_room + at : nullptr;
+}
+
+bool IsEarly(const void* pointer) {
+  return pointer >= early_room && pointer < early_room + sizeof early_room;
+}
+
+const Allocator* RealAllocator() {
+  static std::atomic<const Allocator*> found{nullptr};
+  static Allocator allocator;
+  if (const Allocator* known = found.load(std::memory_order_acquire)) return known;
+  if (looking_up) return nullptr;
+  looking_up = true;
+  allocator.malloc = reinterpret_cast<Malloc>(dlsym(RTLD_NEXT, "malloc"));
+  allocator.free = reinterpret_cast<Free>(dlsym(RTLD_NEXT, "free"));
+  allocator.calloc = reinterpret_cast<Calloc>(dlsym(RTLD_NEXT, "calloc"));
+  allocator.realloc = reinterpret_cast<Realloc>(dlsym(RTLD_NEXT, "realloc"));
+  allocator.memalign = reinterpret_cast<Memalign>(dlsym(RTLD_NEXT, "memalign"));
+  allocator.aligned_alloc = reinterpret_cast<Memalign>(dlsym(RTLD_NEXT, "aligned_alloc"));
+  allocator.posix_memalign = reinterpret_cast<PosixMemalign>(dlsym(RTLD_NEXT, "posix_memalign"));
+  looking_up = false;
+  found.store(&allocator, std::memory_order_release);
+  return &allocator;
+}
+
+// The allocator's lock, taken only by a thread that is to fault inside the allocator: from then
+// on every allocation of any thread waits for it, as for the C library's own lock.
+pthread_mutex_t allocator_lock = PTHREAD_MUTEX_INITIALIZER;
+std::atomic<bool> allocator_locked{false};
+__attribute__((tls_model("initial-exec"))) thread_local bool fault_in_allocator = false;
+
+void EnterAllocator() {
+  if (fault_in_allocator) {
+    pthread_mutex_lock(&allocator_lock);
+    allocator_locked = true;
+    *static_cast<volatile int*>(nullptr) = 42;
+  }
+  if (allocator_locked.load(std::memory_order_acquire)) {
+    pthread_mutex_lock(&allocator_lock);
+    pthread_mutex_unlock(&allocator_lock);
+  }
+}
+
+__attribute__((noinline)) void FaultInsideTheAllocator() {
+  fault_in_allocator = true;
+  // Through a pointer that the compiler cannot see through: an allocation that is freed at once
+  // may be left out.
+  static void* (*volatile allocate)(size_t) = &std::malloc;
+  std::free(allocate(64));
+}
+
+// --- The loader's lock and standard error's lock.
+
+int FaultingModuleVisit(dl_phdr_info*, size_t, void*) {
+  WriteThroughNull();
+  return 0;
+}
+
+__attribute__((noinline)) void FaultHoldingTheLoaderLock() {
+  dl_iterate_phdr(&FaultingModuleVisit, nullptr);
+}
+
+__attribute__((noinline)) void FaultHoldingStandardErrorsLock() {
+  flockfile(stderr);
+  WriteThroughNull();
+}
+
+// A thread of its own faults; the caller goes on once the fault is being handled.
+void FaultInAWorkerAndGoOn(void (*fault)()) {
+  static void (*chosen)() = nullptr;
+  static std::atomic<bool> started{false};
+  chosen = fault;
+  pthread_t thread;
+  if (pthread_create(
+          &thread, nullptr,
+          [](void*) -> void* {
+            started = true;
+            chosen();
+            return nullptr;
+          },
+          nullptr) != 0) {
+    return;
+  }
+  pthread_detach(thread);
+  while (!started) usleep(1000);
+  usleep(300 * 1000);
+}
+
+// Two threads that fault, the second `delay_ms` after the first.
+void TwoFaults(unsigned delay_ms) {
+  static pthread_barrier_t barrier;
+  static unsigned delay = 0;
+  delay = delay_ms;
+  pthread_barrier_init(&barrier, nullptr, 2);
+  pthread_t first, second;
+  pthread_create(
+      &first, nullptr,
+      [](void*) -> void* {
+        pthread_barrier_wait(&barrier);
+        WriteThroughNull();
+        return nullptr;
+      },
+      nullptr);
+  pthread_create(
+      &second, nullptr,
+      [](void*) -> void* {
+        pthread_barrier_wait(&barrier);
+        usleep(delay * 1000);
+        DivideByZero();
+        return nullptr;
+      },
+      nullptr);
+  pthread_join(first, nullptr);
+  pthread_join(second, nullptr);
 }
 
 void RunWorker(void* (*function)(void*)) {
@@ -160,6 +314,14 @@ void Fail(std::string_view failure) {
     hang_on_standard_error = true;
     WriteThroughNull();
   }
+  if (failure == "locked-allocator") FaultInsideTheAllocator();
+  if (failure == "locked-loader") FaultHoldingTheLoaderLock();
+  if (failure == "locked-stderr") FaultHoldingStandardErrorsLock();
+  if (failure == "worker-locked-allocator") FaultInAWorkerAndGoOn(&FaultInsideTheAllocator);
+  if (failure == "worker-locked-loader") FaultInAWorkerAndGoOn(&FaultHoldingTheLoaderLock);
+  if (failure == "worker-locked-stderr") FaultInAWorkerAndGoOn(&FaultHoldingStandardErrorsLock);
+  if (failure == "two-faults") TwoFaults(0);
+  if (failure == "late-fault") TwoFaults(50);
 }
 
 // The crash helper inherits the preload from the program it serves, and is left alone.
@@ -224,6 +386,53 @@ extern "C" int open64(const char* path, int flags, ...) {
   FailOnDemand(path);
   static const auto real = Next<int (*)(const char*, int, ...)>("open64");
   return real(path, flags, mode);
+}
+
+extern "C" void* malloc(size_t size) {
+  userdb::test_hook::EnterAllocator();
+  const auto* real = userdb::test_hook::RealAllocator();
+  return real != nullptr ? real->malloc(size) : userdb::test_hook::EarlyAllocation(size);
+}
+
+extern "C" void free(void* pointer) {
+  if (pointer == nullptr || userdb::test_hook::IsEarly(pointer)) return;
+  userdb::test_hook::EnterAllocator();
+  userdb::test_hook::RealAllocator()->free(pointer);
+}
+
+extern "C" void* calloc(size_t count, size_t size) {
+  userdb::test_hook::EnterAllocator();
+  const auto* real = userdb::test_hook::RealAllocator();
+  // The early room is zero: it is never given out twice.
+  return real != nullptr ? real->calloc(count, size)
+                         : userdb::test_hook::EarlyAllocation(count * size);
+}
+
+extern "C" void* realloc(void* pointer, size_t size) {
+  userdb::test_hook::EnterAllocator();
+  const auto* real = userdb::test_hook::RealAllocator();
+  if (!userdb::test_hook::IsEarly(pointer)) return real->realloc(pointer, size);
+  void* moved = real->malloc(size);
+  const size_t left =
+      static_cast<size_t>(userdb::test_hook::early_room + sizeof userdb::test_hook::early_room -
+                          static_cast<char*>(pointer));
+  if (moved != nullptr) std::memcpy(moved, pointer, std::min(size, left));
+  return moved;
+}
+
+extern "C" void* memalign(size_t alignment, size_t size) {
+  userdb::test_hook::EnterAllocator();
+  return userdb::test_hook::RealAllocator()->memalign(alignment, size);
+}
+
+extern "C" void* aligned_alloc(size_t alignment, size_t size) {
+  userdb::test_hook::EnterAllocator();
+  return userdb::test_hook::RealAllocator()->aligned_alloc(alignment, size);
+}
+
+extern "C" int posix_memalign(void** pointer, size_t alignment, size_t size) {
+  userdb::test_hook::EnterAllocator();
+  return userdb::test_hook::RealAllocator()->posix_memalign(pointer, alignment, size);
 }
 
 extern "C" int gethostname(char* name, size_t length) {
