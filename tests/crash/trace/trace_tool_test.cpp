@@ -1,14 +1,17 @@
 // userdb-trace against running programs: one of ours with named workers, and others.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <regex>
 #include <set>
 #include <sstream>
+#include <thread>
 
 #include "crash/report/report_header.h"
 #include "tests/support/report_sections.h"
@@ -21,6 +24,21 @@ namespace {
 
 constexpr char kTool[] = USERDB_TRACE_PATH;
 constexpr char kTracedProgram[] = TRACED_PROGRAM_PATH;
+
+// Whether every thread of the process sleeps in a system call, its main thread in poll(): the
+// traced program says "ready" just before its main thread goes to that wait, and on a busy
+// machine a trace taken at once may find it still writing the word.
+bool EveryThreadWaits(pid_t pid) {
+  const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(tasks, error)) {
+    std::ifstream file(entry.path() / "syscall");
+    long number = -1;  // the file says "running" for a thread that is not in a system call
+    if (!(file >> number) || number < 0) return false;
+    if (entry.path().filename() == std::to_string(pid) && number != SYS_poll) return false;
+  }
+  return !error;
+}
 
 // A running program whose standard input we hold: it ends when we close it.
 class RunningProgram {
@@ -46,7 +64,7 @@ class RunningProgram {
     if (wait_for_ready) {
       char buffer[16] = {};
       const ssize_t got = read(output_, buffer, sizeof buffer - 1);
-      ready_ = got > 0 && std::string_view(buffer).starts_with("ready");
+      ready_ = got > 0 && std::string_view(buffer).starts_with("ready") && AllWaitSoon();
     }
   }
   ~RunningProgram() {
@@ -62,6 +80,15 @@ class RunningProgram {
   bool Alive() const { return pid_ > 0 && waitpid(pid_, nullptr, WNOHANG) == 0; }
 
  private:
+  bool AllWaitSoon() const {
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!EveryThreadWaits(pid_)) {
+      if (std::chrono::steady_clock::now() > limit) return false;
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+  }
+
   pid_t pid_ = -1;
   int input_ = -1;
   int output_ = -1;
