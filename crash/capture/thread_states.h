@@ -43,7 +43,10 @@ struct ThreadState {
 
 class ThreadStateCollector {
  public:
-  static constexpr std::chrono::milliseconds kAnswerLimit{50};
+  // A waiting thread answers as soon as the scheduler runs it, which on a busy machine, or in
+  // a run of lowered priority, can take tens of milliseconds; only a thread that blocks the
+  // signal or is stopped costs the whole limit.
+  static constexpr std::chrono::milliseconds kAnswerLimit{1000};
   static constexpr size_t kMaxThreads = 1024;
   // The room of one thread's snapshot: the values kept beyond it (the newest frames of a
   // very deep stack) are left out.
