@@ -13,6 +13,14 @@ bool DescendsFrom(const ExceptionObject& object, std::string_view name) {
          object.class_chain.end();
 }
 
+// Classes whose objects carry a message of their own: ours, the crash reporter's, and the
+// C++ standard library's root ("exception"), whose what() is the message of every standard
+// and foreign exception class.
+bool CarriesMessage(const ExceptionObject& object) {
+  return DescendsFrom(object, "Exception") || DescendsFrom(object, "VostrelException") ||
+         DescendsFrom(object, "exception");
+}
+
 }  // namespace
 
 std::string ExceptionClassText(const std::optional<ExceptionObject>& object) {
@@ -24,9 +32,7 @@ std::string ExceptionClassText(const std::optional<ExceptionObject>& object) {
 std::string FormattedExceptionMessage(const std::optional<ExceptionObject>& object) {
   std::string raw;
   if (object) {
-    raw = DescendsFrom(*object, "Exception") || DescendsFrom(*object, "VostrelException")
-              ? object->message
-              : ExceptionClassText(object);
+    raw = CarriesMessage(*object) ? object->message : ExceptionClassText(object);
   }
   std::string kept;
   for (const char c : raw) {

@@ -17,8 +17,9 @@ struct ExceptionObject {
 // "Unknown" when there is no object or its class cannot be told.
 std::string ExceptionClassText(const std::optional<ExceptionObject>& object);
 
-// The message: the object's message when its class is or descends from "Exception" or
-// "VostrelException", otherwise its class name; control characters other than CR and LF
+// The message: the object's message when its class is or descends from "Exception",
+// "VostrelException" or the standard library's "exception" (its what()), otherwise its class
+// name; control characters other than CR and LF
 // removed, trimmed, "Unknown" when empty; trailing "." and "!" cut and one "." appended.
 std::string FormattedExceptionMessage(const std::optional<ExceptionObject>& object);
 
