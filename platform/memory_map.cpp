@@ -10,7 +10,11 @@
 
 namespace userdb::platform {
 
-std::optional<MemoryRegion> MemoryRegionHolding(uintptr_t address) {
+namespace {
+
+// The first region of the list that ends above `address`: the one holding it, or else the
+// lowest one above it (the kernel lists regions in ascending order).
+std::optional<MemoryRegion> FirstRegionEndingAbove(uintptr_t address) {
   std::unique_ptr<FILE, decltype(&std::fclose)> maps(std::fopen("/proc/self/maps", "re"),
                                                      &std::fclose);
   if (!maps) return std::nullopt;
@@ -23,7 +27,7 @@ std::optional<MemoryRegion> MemoryRegionHolding(uintptr_t address) {
                     &name_at) < 3) {
       continue;
     }
-    if (address < start || address >= end) continue;
+    if (address >= end) continue;
     MemoryRegion region;
     region.start = start;
     region.end = end;
@@ -35,6 +39,18 @@ std::optional<MemoryRegion> MemoryRegionHolding(uintptr_t address) {
     return region;
   }
   return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<MemoryRegion> MemoryRegionHolding(uintptr_t address) {
+  std::optional<MemoryRegion> region = FirstRegionEndingAbove(address);
+  if (region && region->start > address) return std::nullopt;
+  return region;
+}
+
+std::optional<MemoryRegion> MemoryRegionAtOrAbove(uintptr_t address) {
+  return FirstRegionEndingAbove(address);
 }
 
 size_t ReadOwnMemory(uintptr_t address, void* buffer, size_t length) {

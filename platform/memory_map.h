@@ -18,6 +18,10 @@ struct MemoryRegion {
 // The region holding `address`; none when no region does or the list cannot be read.
 std::optional<MemoryRegion> MemoryRegionHolding(uintptr_t address);
 
+// The region holding `address`, or else the lowest one above it; none when there is none or
+// the list cannot be read.
+std::optional<MemoryRegion> MemoryRegionAtOrAbove(uintptr_t address);
+
 // Copies up to `length` bytes of this process's memory from `address` through the kernel, so
 // that memory that is not readable (or guarded by a sanitizer) fails the read instead of the
 // program; tells how many bytes were copied, up to the first that could not be read.

@@ -33,7 +33,8 @@ struct CaptureRequest {
   int32_t signal = 0;  // a fatal signal: its number, code and faulting address
   int32_t signal_code = 0;
   uintptr_t fault_address = 0;
-  uintptr_t address = 0;  // the exception address; 0: none
+  pid_t signal_sender = 0;  // a signal sent by a process: the sender; 0: not told
+  uintptr_t address = 0;    // the exception address; 0: none
   uintptr_t stack_pointer = 0;
   uintptr_t frame_pointer = 0;
   uintptr_t related_object = 0;

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cctype>
+#include <csignal>
 #include <cstdio>
 
 #include "crash/capture/box_not_shown.h"
@@ -11,6 +12,7 @@
 #include "crash/capture/exception_filter.h"
 #include "crash/capture/restart_hand_over.h"
 #include "crash/capture/signal_exception.h"
+#include "crash/capture/stack_overflow.h"
 #include "crash/report/compose_bug_report.h"
 #include "crash/send/screenshot.h"
 #include "platform/module_section.h"
@@ -108,7 +110,14 @@ std::shared_ptr<CaughtException> ExceptionHandling::MakeException(const CaptureR
     signal.fault_address = request.fault_address;
     signal.write = FaultedOnWriting(request.context.registers[REG_ERR]);
     signal.module = module;
+    signal.sent =
+        ReportedAsSent(request.signal, request.signal_code, request.signal_sender, getpid());
+    signal.sender = request.signal_sender;
+    signal.stack_overflow = !signal.sent && request.signal == SIGSEGV &&
+                            IsStackOverflow(request.fault_address, request.stack_pointer);
     facts.object = SignalExceptionObject(signal);
+    // The address is the instruction that faulted or was to run next, not a return address.
+    facts.raised_by_processor = true;
   }
   const void* address = reinterpret_cast<const void*>(request.address);
   if (address == nullptr) address = reinterpret_cast<const void*>(&EndProcessAtOnce);

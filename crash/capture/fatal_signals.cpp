@@ -119,6 +119,10 @@ void FatalSignalCapture::Handle(int signal, const siginfo_t& info, const void* c
   request.signal = signal;
   request.signal_code = info.si_code;
   request.fault_address = reinterpret_cast<uintptr_t>(info.si_addr);
+  // Sent by kill, sigqueue or tgkill: the sender stands where a fault's address would.
+  if (info.si_code == SI_USER || info.si_code == SI_QUEUE || info.si_code == SI_TKILL) {
+    request.signal_sender = info.si_pid;
+  }
   request.has_context = true;
   request.context = ProcessorContext::Of(registers);
   request.address = request.context.InstructionPointer();

@@ -5,7 +5,7 @@
 namespace userdb::crash {
 
 ExceptionObject SignalExceptionObject(const SignalMessageFacts& facts) {
-  const SignalText text = SignalTextOf(facts.signal, facts.code);
+  const SignalText text = SignalTextOf(facts);
   char room[1024];
   FixedText message(room, sizeof room);
   WriteSignalMessage(message, facts);

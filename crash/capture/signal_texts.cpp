@@ -1,6 +1,7 @@
 #include "crash/capture/signal_texts.h"
 
 #include <csignal>
+#include <cstring>
 
 namespace userdb::crash {
 
@@ -54,14 +55,60 @@ SignalText SignalTextOf(int signal, int code) {
   }
 }
 
-void WriteSignalMessage(FixedText& out, const SignalMessageFacts& facts) {
-  out.Append(SignalTextOf(facts.signal, facts.code).what).Append(" bei Adresse ");
-  out.Hex(facts.address, 16);
+bool ReportedAsSent(int signal, int code, pid_t sender, pid_t self) {
+  return code <= 0 && !(signal == SIGABRT && sender == self);
+}
+
+SignalText SignalTextOf(const SignalMessageFacts& facts) {
+  if (facts.sent) return {"ESentSignal", "Signal"};
+  if (facts.stack_overflow)
+    return {"EStackOverflow",
+            "Stack-\xDC"
+            "berlauf"};
+  return SignalTextOf(facts.signal, facts.code);
+}
+
+namespace {
+
+// sigabbrev_np reads a constant table: safe in a signal handler.
+void WriteSignalName(FixedText& out, int signal) {
+  const char* abbreviation = sigabbrev_np(signal);
+  if (abbreviation != nullptr)
+    out.Append("SIG").Append(abbreviation);
+  else
+    out.Append("Signal ").Decimal(signal);
+}
+
+void WriteLocation(FixedText& out, const SignalMessageFacts& facts) {
+  out.Append("bei Adresse ").Hex(facts.address, 16);
   if (!facts.module.empty()) out.Append(" in Modul '").Append(facts.module).Append('\'');
+}
+
+void WriteSentSignalMessage(FixedText& out, const SignalMessageFacts& facts) {
+  out.Append("Signal ");
+  WriteSignalName(out, facts.signal);
+  if (facts.sender != 0)
+    out.Append(", von Prozess ").Decimal(facts.sender).Append(" gesendet");
+  else
+    out.Append(
+        ", von au\xDF"
+        "en gesendet");
+  out.Append(", empfangen ");
+  WriteLocation(out, facts);
+  out.Append('.');
+}
+
+}  // namespace
+
+void WriteSignalMessage(FixedText& out, const SignalMessageFacts& facts) {
+  if (facts.sent) return WriteSentSignalMessage(out, facts);
+  out.Append(SignalTextOf(facts).what).Append(' ');
+  WriteLocation(out, facts);
   out.Append('.');
   if (facts.signal == SIGSEGV || facts.signal == SIGBUS) {
     out.Append(facts.write ? " Schreiben von" : " Lesen von").Append(" Adresse ");
-    out.Hex(facts.fault_address, 16).Append('.');
+    out.Hex(facts.fault_address, 16);
+    out.Append(facts.stack_overflow ? " im Schutzbereich unter dem Stack." : ".");
   }
 }
 

@@ -2,6 +2,7 @@
 #include <memory>
 
 #include "crash/capture/fault_registry.h"
+#include "crash/capture/stack_overflow.h"
 #include "crash/capture/thread_registry.h"
 #include "crash/capture/thread_states.h"
 #include "crash/report/code_location.h"
@@ -65,9 +66,13 @@ std::vector<TPreStackItem> SnapshotOfSavedStack(const SavedStack& saved,
 }
 
 // The top of the stack that holds the entry's stack pointer: the one the snapshot was taken
-// up to when it lies on that stack, else the end of the memory region that holds it.
+// up to when it lies on that stack, else the end of the memory region that holds it. A stack
+// pointer that overflowed its stack lies in the guard area below it: its stack starts above.
 void FindStackBounds(ThreadStackEntry& entry, uintptr_t snapshot_top) {
-  const auto region = platform::MemoryRegionHolding(entry.stack_pointer);
+  auto region = platform::MemoryRegionHolding(entry.stack_pointer);
+  if (!region || !region->readable) {
+    if (auto stack = StackAboveGuard(entry.stack_pointer)) region = std::move(stack);
+  }
   if (!region) return;
   entry.stack_start = region->start;
   const bool same_stack = entry.stack_pointer < snapshot_top && snapshot_top <= region->end;

@@ -60,7 +60,8 @@ TracedStack ThreadStackTracer::TraceStack(const ThreadStackEntry& thread,
     request.is_exception = thread.exception_thread || thread.external_exception;
     request.external_exception = thread.external_exception;
     request.top = thread.stack_end;
-    request.bottom = thread.stack_pointer;
+    // A stack pointer in the guard area below an overflowed stack: the stack starts above it.
+    request.bottom = std::max(thread.stack_pointer, thread.stack_start);
     request.frame_pointer = thread.frame_pointer;
     if (thread.context) request.registers = RegistersOf(thread.context->registers);
     if (thread.snapshot_taken) request.snapshot = &snapshot;

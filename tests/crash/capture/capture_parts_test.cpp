@@ -104,11 +104,45 @@ TEST(SignalException, NamesTheFaultInGermanWithSixteenDigitAddresses) {
       {{SIGABRT, 0, 0x10, 0, false, "libc.so.6"},
        "EProgramAbort",
        "Programmabbruch bei Adresse 0000000000000010 in Modul 'libc.so.6'."},
+      {{SIGSEGV, SEGV_ACCERR, 0x10, 0x7f3a1c7feff8, true, "m", false, 0, true},
+       "EStackOverflow",
+       "Stack-\xDC"
+       "berlauf bei Adresse 0000000000000010 in Modul 'm'. Schreiben von Adresse "
+       "00007f3a1c7feff8 im Schutzbereich unter dem Stack."},
+      // Sent: si_addr holds the sender's ids, which are no address.
+      {{SIGSEGV, SI_USER, 0x10, 0x3e800001267, false, "userdb2csv", true, 4711},
+       "ESentSignal",
+       "Signal SIGSEGV, von Prozess 4711 gesendet, empfangen bei Adresse 0000000000000010 in "
+       "Modul 'userdb2csv'."},
+      {{SIGFPE, SI_QUEUE, 0x10, 0, false, "", true, 0},
+       "ESentSignal",
+       "Signal SIGFPE, von au\xDF"
+       "en gesendet, empfangen bei Adresse 0000000000000010."},
   };
   for (const Case& c : cases) {
     const ExceptionObject object = SignalExceptionObject(c.facts);
     EXPECT_EQ(object.class_chain, (std::vector<std::string>{c.class_name, "VostrelException"}));
     EXPECT_EQ(object.message, c.message);
+  }
+}
+
+TEST(SignalException, EverySignalAProcessSentIsReportedAsSentButTheProgramsOwnAbort) {
+  struct Case {
+    int signal;
+    int code;
+    pid_t sender;
+    bool sent;
+  };
+  const pid_t self = 100;
+  const Case cases[] = {
+      {SIGSEGV, SI_USER, 4711, true},   {SIGSEGV, SI_TKILL, self, true},
+      {SIGABRT, SI_USER, 4711, true},   {SIGABRT, SI_TKILL, self, false},
+      {SIGSEGV, SEGV_MAPERR, 0, false}, {SIGBUS, BUS_ADRERR, 0, false},
+      {SIGSEGV, SI_KERNEL, 0, false},   {SIGFPE, SI_QUEUE, 4711, true},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ReportedAsSent(c.signal, c.code, c.sender, self), c.sent)
+        << c.signal << " " << c.code << " " << c.sender;
   }
 }
 
