@@ -19,6 +19,7 @@
 #include "crash/capture/helper_box.h"
 #include "crash/capture/helper_notices.h"
 #include "crash/capture/restart_hand_over.h"
+#include "crash/capture/runtime_caller.h"
 #include "crash/capture/thread_pause.h"
 #include "crash/capture/thread_top.h"
 #include "crash/capture/throw_record.h"
@@ -253,7 +254,7 @@ void CrashReporter::OnTerminate() {
     if (const std::exception_ptr failure = std::current_exception()) {
       capture.Capture(failure, CaptureSource::kTerminate, worker);
     } else {
-      capture.CaptureRuntimeError({}, CaptureSource::kTerminate);
+      capture.CaptureRuntimeError({}, CaptureSource::kTerminate, RuntimeCallerContext());
     }
     if (worker) EndThisThread();
   }

@@ -69,11 +69,20 @@ void ExceptionCapture::CaptureFreeze() {
   HandOff(request, ExceptionDetails{});
 }
 
-void ExceptionCapture::CaptureRuntimeError(const std::string& text, CaptureSource source) {
+void ExceptionCapture::CaptureRuntimeError(const std::string& text, CaptureSource source,
+                                           const std::optional<ProcessorContext>& caller) {
   if (CurrentThreadId() == handling_thread_.load()) return;
   CaptureRequest request;
   request.source = source;
   request.can_continue = false;
+  if (caller) {
+    // A return address, as at a throw: the call into the run-time is where the program failed.
+    request.address = caller->InstructionPointer();
+    request.has_context = true;
+    request.context = *caller;
+    request.stack_pointer = caller->StackPointer();
+    request.frame_pointer = caller->FramePointer();
+  }
   HandOff(request, ExceptionDetails{RuntimeErrorObject(text), {}});
 }
 

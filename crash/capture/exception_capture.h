@@ -55,8 +55,11 @@ class ExceptionCapture {
   // The freeze watchdog's capture: kind 1, no object, can continue.
   void CaptureFreeze();
 
-  // A termination that no exception caused, with the run-time's text.
-  void CaptureRuntimeError(const std::string& text, CaptureSource source);
+  // A termination that no exception caused, with the run-time's text; `caller`: the
+  // registers of the code that called the run-time, where the report starts (none: the
+  // calling thread's own).
+  void CaptureRuntimeError(const std::string& text, CaptureSource source,
+                           const std::optional<ProcessorContext>& caller = std::nullopt);
 
  private:
   void HandOff(CaptureRequest& request, ExceptionDetails details);

@@ -70,7 +70,8 @@ bool RuntimeRoutines::NeverReturns(uintptr_t address) const {
 
 bool IsRaisingRoutineName(std::string_view name) {
   return ContainsIgnoringCase(name, "@RaiseExcept") || ContainsIgnoringCase(name, "Error") ||
-         name == "__cxa_throw" || name == "__cxa_rethrow" || name.starts_with("std.__throw_");
+         name == "__cxa_throw" || name == "__cxa_rethrow" || name.starts_with("std.__throw_") ||
+         name == "std.terminate";
 }
 
 }  // namespace userdb::crash

@@ -30,7 +30,7 @@ class RuntimeRoutines {
 
 // Whether a function of this (readable) name raises a C++ exception: its name contains
 // "@RaiseExcept" or "Error" (letter case ignored), or it is __cxa_throw, __cxa_rethrow or a
-// std::__throw_* routine.
+// std::__throw_* routine; or it is std::terminate, whose call is where a termination happened.
 bool IsRaisingRoutineName(std::string_view name);
 
 }  // namespace userdb::crash
