@@ -11,6 +11,7 @@
 
 #include "crash/capture/fatal_signals.h"
 #include "crash/capture/thread_registry.h"
+#include "platform/memory_map.h"
 #include "platform/signal_action.h"
 
 namespace userdb::crash {
@@ -44,6 +45,20 @@ void OnThreadStateSignal(int /*signal*/, siginfo_t* info, void* context) {
   }
   handlers_running.fetch_sub(1);
   errno = saved_errno;
+}
+
+// A thread that the signal stopped in a system call which the kernel restarts after the
+// handler (SA_RESTART) has its instruction pointer set back onto the syscall instruction, so
+// that the call is made again. It waits in the call: its place is after that instruction,
+// where the call returns to.
+void PlaceAfterRestartedSystemCall(ProcessorContext& context) {
+  constexpr uint8_t kSyscall[] = {0x0f, 0x05};
+  uint8_t code[sizeof kSyscall];
+  const uintptr_t at = context.InstructionPointer();
+  if (platform::ReadOwnMemory(at, code, sizeof code) == sizeof code &&
+      std::memcmp(code, kSyscall, sizeof code) == 0) {
+    context.registers[REG_RIP] = static_cast<greg_t>(at + sizeof kSyscall);
+  }
 }
 
 bool SendRequest(pid_t thread, uintptr_t request) {
@@ -191,6 +206,7 @@ std::vector<ThreadState> ThreadStateCollector::Collect(std::span<const pid_t> th
     states[i].answered = true;
     states[i].faulted = slot.faulted;
     states[i].context = slot.context;
+    PlaceAfterRestartedSystemCall(states[i].context);
     states[i].stack_snapshot.assign(slot.items.get(), slot.items.get() + slot.snapshot.count);
     states[i].stack_top = slot.snapshot.top;
     slot.state.store(0);

@@ -3,8 +3,12 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <unistd.h>
+
 #include <atomic>
 #include <chrono>
+#include <fstream>
+#include <string>
 #include <thread>
 
 #include "crash/capture/thread_registry.h"
@@ -85,6 +89,57 @@ TEST(ThreadStates, ASignalOfAnotherSenderIsIgnored) {
   // Sent as a plain kill: no request of ours, and the process goes on.
   raise(SIGRTMIN + kThreadStateSignalOffset);
   SUCCEED();
+}
+
+// A thread blocked in read() on a pipe: the kernel restarts the call after the signal.
+class ReadingThread {
+ public:
+  ReadingThread() {
+    if (pipe(ends_) != 0) return;
+    thread_ = std::thread([this] {
+      id_ = CurrentThreadId();
+      char byte;
+      [[maybe_unused]] const ssize_t got = read(ends_[0], &byte, 1);
+    });
+    while (id_ == 0) std::this_thread::yield();
+    // Until it waits in the call ("0" is read's number).
+    const std::string syscall = "/proc/self/task/" + std::to_string(id_) + "/syscall";
+    for (int i = 0; i < 5000 && !FirstWordIs(syscall, "0"); ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+  }
+  ~ReadingThread() {
+    [[maybe_unused]] const ssize_t written = write(ends_[1], "x", 1);
+    thread_.join();
+    close(ends_[0]);
+    close(ends_[1]);
+  }
+  pid_t Id() const { return id_; }
+
+ private:
+  static bool FirstWordIs(const std::string& path, const std::string& word) {
+    std::ifstream in(path);
+    std::string first;
+    in >> first;
+    return first == word;
+  }
+
+  int ends_[2] = {-1, -1};
+  std::atomic<pid_t> id_{0};
+  std::thread thread_;
+};
+
+TEST(ThreadStates, AThreadWaitingInASystemCallStandsAfterItsSyscallInstruction) {
+  ThreadStateCollector collector;
+  ReadingThread reading;
+  const pid_t threads[] = {reading.Id()};
+  for (int round = 0; round < 3; ++round) {
+    const std::vector<ThreadState> states = collector.Collect(threads, std::chrono::seconds(5));
+    ASSERT_TRUE(states[0].answered);
+    const auto* at = reinterpret_cast<const uint8_t*>(states[0].context.InstructionPointer());
+    EXPECT_EQ(at[-2], 0x0f) << round;
+    EXPECT_EQ(at[-1], 0x05) << round;
+  }
 }
 
 }  // namespace
