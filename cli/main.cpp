@@ -41,7 +41,24 @@ void PrintLogLine(std::string_view line) {
   std::fputc('\n', stdout);
 }
 
-int Convert(const CommandLine& command_line) {
+// The progress line, hidden by the crash reporter while it writes a report to the terminal,
+// for as long as it lives.
+class ProgressLineLease {
+ public:
+  ProgressLineLease(crash::CrashReporter& crash_reporter, TerminalProgress& progress)
+      : crash_reporter_(crash_reporter) {
+    crash_reporter_.SetOpenConsoleLine(
+        {[&progress] { progress.Hide(); }, [&progress] { progress.Release(); }});
+  }
+  ~ProgressLineLease() { crash_reporter_.SetOpenConsoleLine({}); }
+  ProgressLineLease(const ProgressLineLease&) = delete;
+  ProgressLineLease& operator=(const ProgressLineLease&) = delete;
+
+ private:
+  crash::CrashReporter& crash_reporter_;
+};
+
+int Convert(const CommandLine& command_line, crash::CrashReporter& crash_reporter) {
   // The window's refusals, before anything is read or written.
   if (const std::optional<std::string_view> refusal = TransformRefusal(command_line.selections)) {
     PrintError(*refusal);
@@ -52,6 +69,7 @@ int Convert(const CommandLine& command_line) {
       ChooseLogForm(command_line.raw_log, isatty(STDOUT_FILENO) == 1, CharacterSetLocale());
 
   TerminalProgress progress(stderr);
+  const ProgressLineLease lease(crash_reporter, progress);
   conversion::ConversionSinks sinks;
   sinks.log = [&progress, log_form](std::string_view line) {
     progress.Wipe();
@@ -83,7 +101,7 @@ int Convert(const CommandLine& command_line) {
 
 }  // namespace
 
-int RunUserdb2csv(int argc, char** argv) {
+int RunUserdb2csv(int argc, char** argv, crash::CrashReporter& crash_reporter) {
   const std::vector<std::string> arguments(argv + 1, argv + argc);
   try {
     const CommandLine command_line = ParseCommandLine(arguments);
@@ -95,7 +113,7 @@ int RunUserdb2csv(int argc, char** argv) {
         PrintVersion();
         return 0;
       case CommandLine::Action::kConvert:
-        return Convert(command_line);
+        return Convert(command_line, crash_reporter);
     }
   } catch (const UsageError& error) {
     PrintError("userdb2csv: " + error.Message());
@@ -112,5 +130,6 @@ int RunUserdb2csv(int argc, char** argv) {
 
 int main(int argc, char** argv) {
   userdb::crash::CrashReporter crash_reporter(userdb::crash::ProgramForm::kConsole);
-  return crash_reporter.RunMain([&] { return userdb::cli::RunUserdb2csv(argc, argv); });
+  return crash_reporter.RunMain(
+      [&] { return userdb::cli::RunUserdb2csv(argc, argv, crash_reporter); });
 }

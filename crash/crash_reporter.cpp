@@ -261,6 +261,12 @@ void CrashReporter::OnTerminate() {
   std::abort();
 }
 
+void CrashReporter::SetOpenConsoleLine(OpenConsoleLine line) {
+  if (auto* console = dynamic_cast<ConsoleForm*>(presenter_.get())) {
+    console->SetOpenLine(std::move(line));
+  }
+}
+
 void CrashReporter::ConnectStackTracer(StackTracer& tracer) {
   services_.tracer = &tracer;
 }

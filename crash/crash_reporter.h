@@ -36,6 +36,7 @@
 #include <mutex>
 #include <string>
 
+#include "crash/capture/console_form.h"
 #include "crash/capture/exception_handlers.h"
 #include "crash/capture/exception_presenter.h"
 #include "crash/capture/exception_times.h"
@@ -131,6 +132,10 @@ class CrashReporter : public TraceTarget {
   ExceptionTimes& Times() { return times_; }
   // Where the crash reporter shows exceptions and its own messages.
   ExceptionPresenter& Presenter() { return *presenter_; }
+  // The line that a console program keeps open on standard error (its progress line), hidden
+  // while a report is written there; an empty one once it is gone, which waits for a report
+  // being written. A window program has none.
+  void SetOpenConsoleLine(OpenConsoleLine line);
 
   // TraceTarget: the report of a trace request, composed on the calling thread.
   std::string TraceReport() override;

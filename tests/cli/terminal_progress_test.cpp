@@ -8,8 +8,12 @@
 
 #include <gtest/gtest.h>
 
+#include <poll.h>
+
+#include <atomic>
 #include <cstdio>
 #include <string>
+#include <thread>
 
 namespace userdb::cli {
 
@@ -42,6 +46,12 @@ class PseudoTerminal {
   std::FILE* stream_ = nullptr;
 };
 
+size_t Occurrences(const std::string& text, const std::string& part) {
+  size_t count = 0;
+  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+  return count;
+}
+
 TEST(TerminalProgressTest, ShowsThePercentageOnATerminalAndWipesIt) {
   PseudoTerminal terminal;
   fcntl(terminal.controller_, F_SETFL, O_NONBLOCK);
@@ -72,6 +82,50 @@ TEST(TerminalProgressTest, NothingWhenNotATerminal) {
   progress.Wipe();
   EXPECT_EQ(std::ftell(file), 0);
   std::fclose(file);
+}
+
+TEST(TerminalProgressTest, AHiddenLineStaysAwayWhileAnotherThreadWritesUntilReleased) {
+  PseudoTerminal terminal;
+  std::string shown;
+  std::atomic<bool> reading{true};
+  // Read while the line is written: a terminal whose output is not read stops its writers.
+  std::thread reader([&] {
+    char buffer[4096];
+    while (reading) {
+      pollfd ready{terminal.controller_, POLLIN, 0};
+      if (poll(&ready, 1, 20) <= 0) continue;
+      const ssize_t got = read(terminal.controller_, buffer, sizeof buffer);
+      if (got > 0) shown.append(buffer, static_cast<size_t>(got));
+    }
+  });
+  TerminalProgress progress(terminal.Stream(), std::chrono::milliseconds(0));
+  progress.SetTotalParts(100000);
+  std::atomic<bool> converting{true};
+  std::thread converter([&] {
+    for (int32_t part = 0; converting; part = (part + 1000) % 100000)
+      progress.SetPartsComplete(part);
+  });
+  for (int round = 0; round < 20; ++round) {
+    progress.Hide();
+    std::fputs("[report]\n", terminal.Stream());
+    std::fflush(terminal.Stream());
+    progress.Release();
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  converting = false;
+  converter.join();
+  progress.Wipe();
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  reading = false;
+  reader.join();
+  // Each report starts on a line of its own: right after a wiped line, or on a new line.
+  EXPECT_EQ(Occurrences(shown, "[report]"), 20u);
+  for (size_t at = shown.find("[report]"); at != std::string::npos;
+       at = shown.find("[report]", at + 1)) {
+    const std::string before = shown.substr(at >= 4 ? at - 4 : 0, at >= 4 ? 4 : at);
+    EXPECT_TRUE(at == 0 || before.ends_with("\r\033[K") || before.ends_with("\n"))
+        << shown.substr(at >= 40 ? at - 40 : 0, 60);
+  }
 }
 
 }  // namespace
