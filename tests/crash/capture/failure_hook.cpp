@@ -28,6 +28,16 @@
 //
 // With USERDB_TEST_HOLD_END naming a file, the program's end (_exit) waits until that file
 // exists (at most 60 seconds), so that a test sees what goes on while the program ends.
+//
+// Failures whose reports tell more than where they happened:
+//   worker-foreign-throw   a thread whose function throws std::runtime_error("disk full")
+//   await-signal           the opening thread makes "<input>.waiting" and waits in a function
+//                          of its own (at most a minute) for a signal that someone sends it
+//   terminate              std::terminate() called without an exception
+//   overflow               the opening thread recurses until its stack overflows
+//   worker-overflow        a thread whose function recurses until its stack overflows
+//   progress-worker-throw  once the conversion showed its progress line, a thread whose
+//                          function throws; the conversion goes on when the thread ended
 #include <dlfcn.h>
 #include <errno.h>
 #include <fcntl.h>
@@ -41,6 +51,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -339,6 +351,58 @@ void HoldEnd() {
   for (int i = 0; i < 6000 && access(release, F_OK) != 0; ++i) usleep(10 * 1000);
 }
 
+// Failures whose reports tell more than where they happened.
+std::atomic<bool> throw_once_progress_shown{false};
+
+__attribute__((noinline)) void ThrowForeignException() {
+  throw std::runtime_error("disk full");
+}
+void* ForeignThrowingWorker(void*) {
+  ThrowForeignException();
+  return nullptr;
+}
+
+__attribute__((noinline)) void AwaitSignal(const char* path) {
+  const std::string marker = std::string(path) + ".waiting";
+  close(::creat(marker.c_str(), 0600));
+  for (int second = 0; second < 60; ++second) sleep(1);
+  asm volatile("" ::: "memory");
+}
+
+__attribute__((noinline)) void TerminateHere() {
+  std::terminate();
+}
+
+volatile int recursion_limit = 1 << 30;  // never reached: the stack ends first
+__attribute__((noinline)) int RecurseForever(int depth) {
+  volatile char frame[512];
+  frame[0] = static_cast<char>(depth);
+  if (depth > recursion_limit) return 0;
+  return RecurseForever(depth + 1) + frame[0];
+}
+void* OverflowingWorker(void*) {
+  RecurseForever(0);
+  return nullptr;
+}
+
+__attribute__((noinline)) void FailForReport(std::string_view failure, const char* path) {
+  if (failure == "worker-foreign-throw") RunWorker(&ForeignThrowingWorker);
+  if (failure == "await-signal") AwaitSignal(path);
+  if (failure == "terminate") TerminateHere();
+  if (failure == "overflow") RecurseForever(0);
+  if (failure == "worker-overflow") RunWorker(&OverflowingWorker);
+  if (failure == "progress-worker-throw") {
+    // Past the quiet time of the progress line, which is made before the input is opened.
+    throw_once_progress_shown = true;
+    usleep(700 * 1000);
+  }
+}
+
+// The progress line is flushed once it is written.
+void FlushedStandardError() {
+  if (throw_once_progress_shown.exchange(false)) RunWorker(&ThrowingWorker);
+}
+
 void FailOnDemand(const char* path) {
   // The helper's save dialog lists the test's folder: opening a fail-*.bin there must not
   // make the helper fail.
@@ -349,6 +413,7 @@ void FailOnDemand(const char* path) {
   name.remove_prefix(5);
   name.remove_suffix(4);
   Fail(name);
+  FailForReport(name, path);
 }
 
 template <typename Function>
@@ -446,7 +511,9 @@ extern "C" int fflush(FILE* stream) {
     for (;;) pause();
   }
   static const auto real = Next<int (*)(FILE*)>("fflush");
-  return real(stream);
+  const int result = real(stream);
+  if (stream == stderr) userdb::test_hook::FlushedStandardError();
+  return result;
 }
 
 extern "C" [[noreturn]] void _exit(int status) {
