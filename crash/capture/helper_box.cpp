@@ -16,14 +16,12 @@
 #include "crash/report/compose_bug_report.h"
 #include "crash/send/report_saver.h"
 #include "platform/message_box.h"
-#include "platform/path.h"
 #include "platform/system_error_text.h"
 
 namespace userdb::crash {
 
 namespace {
 
-constexpr char kHelperName[] = "userdb-crash-helper";
 constexpr int kPollMilliseconds = 200;
 // How long a helper that was told to quit may take before it is stopped.
 constexpr std::chrono::milliseconds kQuitLimit{1000};
@@ -69,10 +67,6 @@ class HelperSaveDialog : public SaveFileDialog {
 };
 
 }  // namespace
-
-std::string HelperProgramPath() {
-  return platform::FolderPart(platform::ExecutablePath()) + kHelperName;
-}
 
 HelperBox::HelperBox(std::string helper_path) : helper_path_(std::move(helper_path)) {}
 

@@ -18,14 +18,12 @@
 #include <string>
 
 #include "crash/capture/exception_presenter.h"
+#include "crash/capture/helper_program.h"
 #include "crash/helper/box_request.h"
 #include "crash/helper/helper_protocol.h"
 #include "platform/unique_fd.h"
 
 namespace userdb::crash {
-
-// The crash helper's file beside the running executable.
-std::string HelperProgramPath();
 
 class HelperBox : public ExceptionPresenter {
  public:
