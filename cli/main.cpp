@@ -27,8 +27,7 @@ constexpr int kExitUsage = 2;
 
 // The file version of the program's version record, as the window's version label shows it.
 void PrintVersion() {
-  const auto record = platform::VersionRecordOf(reinterpret_cast<const void*>(&PrintVersion));
-  std::puts(record ? record->file_version.c_str() : "Value Not Available");
+  std::puts(platform::FileVersionText(reinterpret_cast<const void*>(&PrintVersion)).c_str());
 }
 
 void PrintError(std::string_view message) {

@@ -38,4 +38,9 @@ std::optional<VersionRecord> VersionRecordOf(const void* address) {
   return VersionRecordOfModule(*module);
 }
 
+std::string FileVersionText(const void* address) {
+  const auto record = VersionRecordOf(address);
+  return record ? record->file_version : "Value Not Available";
+}
+
 }  // namespace userdb::platform

@@ -32,4 +32,8 @@ struct LoadedModule;
 // The record of a loaded module; none when it carries no record.
 std::optional<VersionRecord> VersionRecordOfModule(const LoadedModule& module);
 
+// What a program's --version prints: the file version of the record of the module containing
+// `address`, "Value Not Available" (as the window's version label says) when it has none.
+std::string FileVersionText(const void* address);
+
 }  // namespace userdb::platform

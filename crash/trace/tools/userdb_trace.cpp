@@ -21,6 +21,7 @@
 #include <thread>
 
 #include "crash/trace/trace_protocol.h"
+#include "platform/version_record.h"
 
 namespace userdb::crash {
 
@@ -34,6 +35,7 @@ constexpr auto kPoll = std::chrono::milliseconds(5);
 
 constexpr char kUsage[] =
     "usage: userdb-trace PID [MAX_LENGTH]\n"
+    "       userdb-trace --help | --version\n"
     "Prints the bug report of the running program PID (userdb-transform, userdb2csv), at most\n"
     "MAX_LENGTH - 1 bytes of it (default 4194304). A MAX_LENGTH below 1 puts the report on the\n"
     "program's clipboard instead.\n";
@@ -163,6 +165,10 @@ int Trace(pid_t target, int32_t max_length) {
 int Main(int argc, char** argv) {
   if (argc == 2 && (std::string_view(argv[1]) == "--help" || std::string_view(argv[1]) == "-h")) {
     std::fputs(kUsage, stdout);
+    return 0;
+  }
+  if (argc == 2 && std::string_view(argv[1]) == "--version") {
+    std::puts(platform::FileVersionText(reinterpret_cast<const void*>(&Main)).c_str());
     return 0;
   }
   if (argc < 2 || argc > 3) {
