@@ -5,6 +5,7 @@ PREFIX         ?= /usr/local
 BUILD_DIR      ?= build
 ASAN_DIR       ?= build-asan
 FUZZ_DIR       ?= build-fuzz
+DEB_DIR        ?= $(BUILD_DIR)/deb
 FUZZ_SECONDS   ?= 60
 JOBS           ?= $(shell nproc)
 
@@ -29,10 +30,14 @@ TEST_PACKAGES  += xdotool
 TEST_PACKAGES  += libc6-dbg
 # format-check lists the files of ours through git: without it the check would pass on none.
 TEST_PACKAGES  += git
+# The Debian package: its build and check (the package's own build dependencies are the build's
+# above), and the tools that its tests render and validate the installed documents with.
+DEB_PACKAGES   := debhelper dpkg-dev fakeroot lintian
+TEST_PACKAGES  += $(DEB_PACKAGES) man-db bash-completion desktop-file-utils appstream
 
 CMAKE_CONFIG   := -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWARNINGS_AS_ERRORS=ON
 
-.PHONY: all deps test-deps build install run test unit-asan gui fuzz bench format format-check clean
+.PHONY: all deps test-deps build install deb run test unit-asan gui fuzz bench format format-check clean
 
 all: build
 
@@ -65,6 +70,12 @@ build: deps
 # and icon of the window, under PREFIX; DESTDIR is honoured for staged installs.
 install: build
 	DESTDIR="$(DESTDIR)" cmake --install $(BUILD_DIR) --prefix $(PREFIX) --strip
+
+# The Debian packages userdb-transform_<version>_amd64.deb and its -dbgsym package, built from
+# this tree by dpkg-buildpackage and checked by lintian, in DEB_DIR.
+deb: deps
+	$(call install_missing,$(DEB_PACKAGES))
+	JOBS=$(JOBS) debian/build-from-tree $(DEB_DIR)
 
 # Converts the bundled sample database in a scratch folder and prints the log.
 run: build

@@ -96,6 +96,16 @@ inline void Keys(const std::string& window, const std::string& keys) {
           keys);
 }
 
+// Types `path` into the path field of the program's `window`, selects the first radio type
+// and presses "Transform".
+inline void TransformInWindow(const std::string& window, const std::string& path) {
+  Command("xdotool windowactivate --sync " + window);
+  Command("xdotool mousemove --window " + window + " 28 80 click 1");
+  Command("xdotool mousemove --window " + window + " 255 34 click 1 key ctrl+a type --delay 1 '" +
+          path + "'");
+  Command("xdotool mousemove --window " + window + " 55 116 click 1");
+}
+
 class FailingProgram {
  public:
   // Copies `program` (and the crash helper beside it) into a folder of its own; `settings`,
@@ -225,14 +235,7 @@ class FailingProgram {
 
   // Types `path` into the window's path field, selects the first radio type and presses
   // "Transform".
-  void Transform(const std::string& path) {
-    const std::string window = Window();
-    Command("xdotool windowactivate --sync " + window);
-    Command("xdotool mousemove --window " + window + " 28 80 click 1");
-    Command("xdotool mousemove --window " + window + " 255 34 click 1 key ctrl+a type --delay 1 '" +
-            path + "'");
-    Command("xdotool mousemove --window " + window + " 55 116 click 1");
-  }
+  void Transform(const std::string& path) { TransformInWindow(Window(), path); }
 
  private:
   TempFolder folder_;
