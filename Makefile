@@ -65,9 +65,10 @@ build: deps
 	cmake -S . -B $(BUILD_DIR) $(CMAKE_CONFIG)
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
-# Installs both programs stripped of their debug information (each keeps its packed symbol
-# section, so that its crash reports still name functions and lines), with the desktop entry
-# and icon of the window, under PREFIX; DESTDIR is honoured for staged installs.
+# Installs the programs stripped of their debug information (each keeps its packed symbol
+# section, so that its crash reports still name functions and lines) and the crash helper in
+# libexec, with the window's desktop entry, icon and metadata, the manual pages and the bash
+# completion, under PREFIX; DESTDIR is honoured for staged installs.
 install: build
 	DESTDIR="$(DESTDIR)" cmake --install $(BUILD_DIR) --prefix $(PREFIX) --strip
 
