@@ -102,6 +102,27 @@ TEST(InstalledPackage, HoldsTheProgramsAndTheirDocumentsInTheirPlaces) {
   EXPECT_EQ(PackageFiles(PackageFile("userdb-transform")), expected);
 }
 
+// What the package installs of the documents is what the tests of the documents check in the
+// tree: the pages (compressed now) render without warnings, the metadata validates.
+TEST(InstalledPackage, ItsManualPagesRenderAndItsDesktopMetadataValidates) {
+  for (const char* page : {"userdb-transform.1.gz", "userdb2csv.1.gz", "userdb-trace.1.gz"}) {
+    const ProgramResult rendered =
+        RunProgram({"/usr/bin/env", "MANWIDTH=80", "LC_ALL=C.UTF-8", "man", "--warnings", "-l",
+                    Installed("usr/share/man/man1/" + std::string(page))});
+    EXPECT_EQ(rendered.exit_code, 0) << page;
+    EXPECT_EQ(rendered.err, "") << page;
+    EXPECT_NE(rendered.out.find("userdb-transform " PROJECT_VERSION), std::string::npos) << page;
+  }
+  const ProgramResult entry =
+      RunProgram({"/usr/bin/env", "desktop-file-validate",
+                  Installed("usr/share/applications/userdb-transform.desktop")});
+  EXPECT_EQ(entry.exit_code, 0) << entry.out << entry.err;
+  const ProgramResult metainfo =
+      RunProgram({"/usr/bin/env", "appstreamcli", "validate", "--no-net", "--pedantic",
+                  Installed("usr/share/metainfo/org.example.userdb_transform.metainfo.xml")});
+  EXPECT_EQ(metainfo.exit_code, 0) << metainfo.out << metainfo.err;
+}
+
 TEST(InstalledPackage, TakesItsVersionFromTheProgramsAndItsLibrariesFromTheirLinks) {
   const std::string package = PackageFile("userdb-transform");
   const ProgramResult version = RunProgram({Installed("usr/bin/userdb2csv"), "--version"});
