@@ -202,9 +202,11 @@ TEST(Userdb2csvCompletion, OffersTheValuesOfAnOptionAndInputFiles) {
       {"userdb2csv --radio=md", {"md2017", "md9600"}},
       {"userdb2csv --format c", {"compact"}},
       {"userdb2csv --format=", {"compact", "field-per-line"}},
+      {"userdb2csv --text ", {"ascii", "cp1252", "keep"}},
       {"userdb2csv --ra", {"--radio", "--raw"}},
       {"userdb2csv --radio md2017 U", {"UserDb.bin"}},
       {"userdb2csv --radio md2017 ", {"UserDb.bin", "notes.txt"}},
+      {"userdb2csv --radio md2017 UserDb.bin --text ascii n", {"notes.txt"}},
       {"userdb2csv --raw -- --", {}},
   };
   for (const auto& c : cases) {
