@@ -16,6 +16,7 @@ class FixedText {
 
   FixedText& Append(std::string_view text) {
     const size_t count = text.size() < capacity_ - size_ ? text.size() : capacity_ - size_;
+    if (count == 0) return *this;  // an empty view may hold no pointer, which memcpy may not take
     std::memcpy(room_ + size_, text.data(), count);
     size_ += count;
     return *this;
