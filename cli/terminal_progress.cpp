@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include "platform/stream_descriptor_write.h"
+
 namespace userdb::cli {
 
 TerminalProgress::TerminalProgress(std::FILE* stream, std::chrono::milliseconds quiet_time)
@@ -46,16 +48,17 @@ void TerminalProgress::Wipe() {
 }
 
 void TerminalProgress::Hide() {
-  // A thread that failed while it wrote the line holds the lock for ever: the line may then
-  // be shown, and what follows goes on a line of its own.
+  // The crash reporter hides the line, and the failed thread may hold the line's lock or the
+  // stream's for ever: neither is waited for without a limit.
   std::unique_lock lock(mutex_, kHideLimit);
   if (!lock.owns_lock()) {
-    if (enabled_) std::fputc('\n', stream_);
+    if (enabled_) platform::WriteToStreamDescriptor(stream_, "\n");
     return;
   }
   held_ = true;
-  WipeLocked();
-  std::fflush(stream_);
+  if (!shown_) return;
+  platform::WriteToStreamDescriptor(stream_, "\r\033[K");
+  shown_ = false;
 }
 
 void TerminalProgress::Release() {
