@@ -127,9 +127,3 @@ INSTANTIATE_TEST_SUITE_P(Assistants, AssistantInFront,
 }  // namespace
 
 }  // namespace userdb::test_support
-
-int main(int argc, char** argv) {
-  QGuiApplication application(argc, argv);
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}

@@ -4,7 +4,6 @@
 // plain message box of the program's own; the report is in the bug report file all the same.
 #include <gtest/gtest.h>
 
-#include <QGuiApplication>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -105,9 +104,3 @@ INSTANTIATE_TEST_SUITE_P(
 }  // namespace
 
 }  // namespace userdb::test_support
-
-int main(int argc, char** argv) {
-  QGuiApplication application(argc, argv);
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}

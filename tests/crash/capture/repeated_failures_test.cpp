@@ -4,7 +4,6 @@
 // Each box is seen on the screen, each report reaches the bug report file (or the mail).
 #include <gtest/gtest.h>
 
-#include <QGuiApplication>
 #include <functional>
 #include <string>
 #include <vector>
@@ -238,9 +237,3 @@ INSTANTIATE_TEST_SUITE_P(Kinds, FailureWhileABoxIsUp,
 }  // namespace
 
 }  // namespace userdb::test_support
-
-int main(int argc, char** argv) {
-  QGuiApplication application(argc, argv);
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}

@@ -573,9 +573,3 @@ TEST(WindowFailures, RestartStartsANewInstanceThatWaitsForTheOldOne) {
 }  // namespace
 
 }  // namespace userdb::test_support
-
-int main(int argc, char** argv) {
-  QGuiApplication application(argc, argv);
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}
